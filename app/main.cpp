@@ -1,9 +1,14 @@
-#include <cstdio>
+#include "frmMain.h"
 
-// Placeholder until the console window exists: says so and ends successfully.
-int main()
+#include <QApplication>
+
+int main(int argc, char *argv[])
 {
-    std::puts("TQX Orbivo Emulator: the console window is not built yet; "
-              "script/test runs the emulation core's tests.");
-    return 0;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TQX Orbivo Emulator"));
+    QApplication::setApplicationVersion(QStringLiteral("1.7"));
+
+    tqx::frmMain console;
+    console.show();
+    return app.exec();
 }

@@ -29,7 +29,7 @@ public:
     void SetRespLabel(const std::string &) override { }
     void RespListClear() override { }
     void SetCommandText(const tqx::Bytes &, std::uint64_t) override { }
-    tqx::Bytes VerText() const override { return "22"; }
+    tqx::Bytes ReadVerText() const override { return "22"; }
 };
 
 void exchange(benchmark::State &state, const char *command)

@@ -69,7 +69,7 @@ void CommandInterpreter::answer(const CommandRow &row)
         m_response = row.fixedReply;
         break;
     case CommandAction::VersionReply:
-        m_response = m_display.VerText();
+        m_response = m_display.ReadVerText();
         break;
     case CommandAction::EchoReply:
         m_response = Bytes {m_commandBuffer[1], '#'};

@@ -33,7 +33,7 @@ public:
     virtual void SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes) = 0;
 
     // The current text of the version box: the reply to the V command.
-    virtual Bytes VerText() const = 0;
+    virtual Bytes ReadVerText() const = 0;
 };
 
 } // namespace tqx

@@ -58,7 +58,7 @@ public:
         dropped = droppedBytes;
         ++commandTextUpdates;
     }
-    tqx::Bytes VerText() const override { return verText; }
+    tqx::Bytes ReadVerText() const override { return verText; }
 
     std::vector<std::string> calls;
     std::vector<tqx::Bytes> inputLines;

@@ -1,0 +1,81 @@
+#include "ConsoleSettings.h"
+
+#include <QSettings>
+
+#include <cmath>
+
+namespace tqx {
+
+namespace {
+
+const QString comPortKey = QStringLiteral("com_port");
+const QString hcVersionKey = QStringLiteral("hc_version");
+const QString leftKey = QStringLiteral("left_position");
+const QString topKey = QStringLiteral("top_position");
+
+// Positions far beyond any desktop are not a window position but a damaged value.
+constexpr double largestPosition = 1.0e7;
+
+std::unique_ptr<QSettings> openStore()
+{
+#ifdef Q_OS_WIN
+    auto store = std::make_unique<QSettings>(
+            QStringLiteral(
+                    "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\TQX_Emulator"),
+            QSettings::NativeFormat);
+#else
+    auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                             QStringLiteral("TQX_Emulator"),
+                                             QStringLiteral("TQX_Emulator"));
+#endif
+    store->beginGroup(QStringLiteral("Defaults"));
+    return store;
+}
+
+double positionFrom(const QVariant &stored, double fallback)
+{
+    bool ok = false;
+    const double value = stored.toString().trimmed().toFloat(&ok);
+    if (!ok || !std::isfinite(value) || std::abs(value) > largestPosition)
+        return fallback;
+    return value;
+}
+
+QString positionText(double twips)
+{
+    return QString::number(static_cast<long long>(std::lround(twips)));
+}
+
+} // namespace
+
+ConsoleSettings::ConsoleSettings() : m_store(openStore()) { }
+
+ConsoleSettings::~ConsoleSettings() = default;
+
+ConsoleSettingsValues ConsoleSettings::load() const
+{
+    ConsoleSettingsValues values;
+
+    bool ok = false;
+    const int comPort = m_store->value(comPortKey).toString().trimmed().toShort(&ok);
+    if (ok && comPort >= -1 && comPort <= 7)
+        values.comPort = comPort;
+
+    values.hcVersion = m_store->value(hcVersionKey, values.hcVersion).toString();
+    values.leftTwips = positionFrom(m_store->value(leftKey), values.leftTwips);
+    values.topTwips = positionFrom(m_store->value(topKey), values.topTwips);
+    return values;
+}
+
+void ConsoleSettings::save(const ConsoleSettingsValues &values)
+{
+    m_store->setValue(comPortKey, QString::number(values.comPort));
+    m_store->setValue(hcVersionKey, values.hcVersion);
+    m_store->setValue(leftKey, positionText(values.leftTwips));
+    m_store->setValue(topKey, positionText(values.topTwips));
+    m_store->sync();
+}
+
+QString ConsoleSettings::location() const { return m_store->fileName(); }
+
+} // namespace tqx

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace tqx {
+
+// What outlives a run: the selected port, the reply to V and the console window's position.
+struct ConsoleSettingsValues
+{
+    int comPort = 0; // index in the port list, -1 for no selection
+    QString hcVersion = QStringLiteral("22");
+    double leftTwips = 100; // the window's left edge, twips from the left of the screen
+    double topTwips = 100;
+};
+
+// The per-user settings store: application "TQX_Emulator", section "Defaults", every value held
+// as text. On Windows it is the current user's registry key for such settings; elsewhere an INI
+// file in the user's configuration folder.
+class ConsoleSettings
+{
+public:
+    ConsoleSettings();
+    ~ConsoleSettings();
+
+    // Reads the four keys. A key that is missing, or whose text cannot be converted or lies
+    // outside its range, gives that key's default.
+    ConsoleSettingsValues load() const;
+    void save(const ConsoleSettingsValues &values);
+
+    QString location() const;
+
+private:
+    std::unique_ptr<QSettings> m_store;
+};
+
+} // namespace tqx

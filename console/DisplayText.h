@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Bytes.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace tqx {
+
+// The bytes of the line as the console shows them: printable ASCII as it is, the backslash as
+// "\\" and every other byte as "\xNN", so that a control byte or a byte above 0x7F is visible and
+// the text can be read back unambiguously.
+QString displayText(const Bytes &bytes);
+
+// The command input buffer as the console shows it, with a note of the bytes that were not kept.
+QString bufferText(const Bytes &buffer, std::uint64_t droppedBytes);
+
+} // namespace tqx

@@ -1,0 +1,73 @@
+#include "LogModel.h"
+
+#include "DisplayText.h"
+
+namespace tqx {
+
+LogModel::LogModel(QObject *parent, std::size_t maxLines)
+    : QAbstractListModel(parent), m_maxLines(maxLines)
+{
+}
+
+int LogModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_lines.size());
+}
+
+QVariant LogModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return displayText(line(index.row()));
+    return {};
+}
+
+void LogModel::append(const Bytes &line) { m_pending.push_back(line); }
+
+void LogModel::publish()
+{
+    if (m_pending.empty())
+        return;
+
+    // Only the newest lines of a batch larger than the whole log can survive it.
+    std::size_t skip = 0;
+    if (m_pending.size() > m_maxLines) {
+        skip = m_pending.size() - m_maxLines;
+        m_droppedLines += skip;
+    }
+    const std::size_t incoming = m_pending.size() - skip;
+    const std::size_t total = m_lines.size() + incoming;
+    if (total > m_maxLines) {
+        const std::size_t excess = total - m_maxLines;
+        beginRemoveRows({}, 0, static_cast<int>(excess) - 1);
+        m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<std::ptrdiff_t>(excess));
+        m_droppedLines += excess;
+        endRemoveRows();
+    }
+
+    const int first = static_cast<int>(m_lines.size());
+    beginInsertRows({}, first, first + static_cast<int>(incoming) - 1);
+    for (std::size_t i = skip; i < m_pending.size(); ++i)
+        m_lines.push_back(std::move(m_pending[i]));
+    endInsertRows();
+    m_pending.clear();
+}
+
+void LogModel::clear()
+{
+    beginResetModel();
+    m_lines.clear();
+    m_pending.clear();
+    m_droppedLines = 0;
+    endResetModel();
+}
+
+int LogModel::rowOfLine(std::uint64_t lineIndex) const
+{
+    if (lineIndex < m_droppedLines || lineIndex - m_droppedLines >= m_lines.size())
+        return -1;
+    return static_cast<int>(lineIndex - m_droppedLines);
+}
+
+} // namespace tqx

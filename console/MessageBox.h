@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace tqx {
+
+// Every message the program shows goes through here: a box with the text, a single OK button and
+// the caption "TQX_Orbivo_Emulator". Tests replace the box so that none of them ever waits on it.
+void showMessage(QWidget *parent, const QString &text);
+
+using MessageSink = std::function<void(QWidget *parent, const QString &text)>;
+// Replaces the box; an empty sink restores it. Returns the sink that was in place.
+MessageSink setMessageSink(MessageSink sink);
+
+inline constexpr const char *messageCaption = "TQX_Orbivo_Emulator";
+
+} // namespace tqx

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "SerialControl.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <functional>
+
+namespace tqx {
+
+// The serial control over QSerialPort: opens the chosen port with the fixed line settings
+// (9600 bit/s, 8 data bits, no parity, 1 stop bit, no flow control) and raises commEvent() on the
+// user-interface thread for each arrival of bytes, during which CommEvent() reads as a receive.
+class SerialPortControl : public QObject, public SerialControl
+{
+    Q_OBJECT
+
+public:
+    using PortNameMapper = std::function<QString(int portNumber)>;
+
+    explicit SerialPortControl(QObject *parent = nullptr);
+    ~SerialPortControl() override;
+
+    // Maps the port numbers of the port list to system port names; tests map them to
+    // pseudo-terminals.
+    void setPortNameMapper(PortNameMapper mapper);
+
+    void setCommPort(int portNumber) { m_commPort = portNumber; }
+    int commPort() const { return m_commPort; }
+    QString portName() const;
+
+    // Opens the port chosen with setCommPort(). On failure returns false with the port's own
+    // description of the error.
+    bool open(QString *errorText);
+    // Closes the port. Returns false with a description if closing reported an error; the port
+    // is closed either way.
+    bool close(QString *errorText);
+    bool isOpen() const { return m_port.isOpen(); }
+
+    int CommEvent() const override { return m_event; }
+    Bytes Input() override;
+    void Output(const Bytes &bytes) override;
+
+signals:
+    // An event of the open port: the interpreter handles it.
+    void commEvent();
+    // The open port failed (device gone, other end closed, write refused) and has been closed.
+    void portFailed(const QString &errorText);
+
+private:
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    PortNameMapper m_portNameMapper;
+    int m_commPort = 1;
+    int m_event = 0;
+};
+
+} // namespace tqx

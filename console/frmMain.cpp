@@ -1,0 +1,485 @@
+#include "frmMain.h"
+
+#include "DisplayText.h"
+#include "LogModel.h"
+#include "MessageBox.h"
+#include "ScreenUnits.h"
+#include "SerialPortControl.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace tqx {
+
+namespace {
+
+// Colour numbers of the console (low byte red, then green, then blue).
+constexpr std::uint32_t startColor = 11599792; // light green
+constexpr std::uint32_t stopColor = 11579647; // light red
+constexpr std::uint32_t commandLogColor = 32768; // dark green
+constexpr std::uint32_t responseLogColor = 8388608; // dark blue
+constexpr std::uint32_t commandCountColor = 8454016; // light green
+constexpr std::uint32_t responseCountColor = 16777088; // light cyan
+constexpr std::uint32_t stripColor = 4210752; // dark grey
+constexpr std::uint32_t titleColor = 33023; // orange
+constexpr std::uint32_t topLineColor = 192; // red
+constexpr std::uint32_t stripLineColor = 16576; // dark orange
+
+// The client area in twips.
+constexpr int clientWidth = 6984;
+constexpr int clientHeight = 4128;
+
+// The logs are brought up to date at about the display's rate, not once per exchange.
+constexpr int refreshIntervalMs = 16;
+
+QFont consoleFont(double pointSize = 8.0, bool bold = false)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+QFont boldFont() { return consoleFont(7.8, true); }
+
+void setColors(QWidget *widget, std::optional<std::uint32_t> text,
+               std::optional<std::uint32_t> background)
+{
+    QPalette palette = widget->palette();
+    if (text) {
+        palette.setColor(QPalette::WindowText, colorFromNumber(*text));
+        palette.setColor(QPalette::Text, colorFromNumber(*text));
+        palette.setColor(QPalette::ButtonText, colorFromNumber(*text));
+    }
+    if (background) {
+        palette.setColor(QPalette::Window, colorFromNumber(*background));
+        palette.setColor(QPalette::Button, colorFromNumber(*background));
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+}
+
+QString fromStd(const std::string &text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("TQX Orbivo Emulator "));
+    setWindowIcon(QIcon(QStringLiteral(":/images/program-icon.png")));
+    Comm = new SerialPortControl(this);
+    m_interpreter = std::make_unique<CommandInterpreter>(*Comm, *this);
+    buildControls();
+    buildMenu();
+    connectHandlers();
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(refreshIntervalMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &frmMain::refreshDisplay);
+    frmMain_Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    // The interpreter refers to this window as its display; it must go first.
+    m_interpreter.reset();
+}
+
+void frmMain::buildControls()
+{
+    const Twips twips = Twips::forPrimaryScreen();
+    auto *client = new QWidget(this);
+    client->setFont(consoleFont());
+    setCentralWidget(client);
+    auto place = [&](QWidget *widget, int left, int top, int width, int height) {
+        widget->setParent(client);
+        widget->setGeometry(twips.rect(left, top, width, height));
+    };
+
+    StartButton = new QPushButton(QStringLiteral("Start"));
+    StartButton->setFont(boldFont());
+    place(StartButton, 120, 120, 912, 312);
+
+    ComCombo = new QComboBox;
+    ComCombo->setEditable(true);
+    ComCombo->setInsertPolicy(QComboBox::NoInsert);
+    ComCombo->setEditText(QStringLiteral("Com 1"));
+    place(ComCombo, 1200, 120, 852, 288);
+
+    Label4 = new QLabel(QStringLiteral("'V' command response"));
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    place(Label4, 3960, 120, 2052, 192);
+
+    VerText = new QLineEdit(QStringLiteral("22"));
+    place(VerText, 6060, 120, 852, 288);
+
+    Label6 = new QLabel(QStringLiteral("Command input buffer"));
+    QFont headingFont = boldFont();
+    headingFont.setUnderline(true);
+    Label6->setFont(headingFont);
+    place(Label6, 2280, 480, 1932, 192);
+
+    CommandText = new QLineEdit;
+    CommandText->setReadOnly(true);
+    CommandText->setToolTip(QStringLiteral("Command input buffer"));
+    place(CommandText, 120, 720, 5952, 312);
+
+    ResetButton = new QPushButton(QStringLiteral("Reset"));
+    ResetButton->setToolTip(QStringLiteral("Reset input buffer"));
+    place(ResetButton, 6240, 720, 612, 312);
+
+    m_inputLog = new LogModel(this);
+    m_respLog = new LogModel(this);
+    auto makeLog = [&](LogModel *model, std::uint32_t color, int left) {
+        auto *view = new QListView;
+        view->setModel(model);
+        view->setUniformItemSizes(true);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        setColors(view, color, std::nullopt);
+        place(view, left, 1140, 2892, 1968);
+        return view;
+    };
+    InputList = makeLog(m_inputLog, commandLogColor, 120);
+    RespList = makeLog(m_respLog, responseLogColor, 3180);
+
+    ClearButton = new QPushButton(QStringLiteral("Clear"));
+    ClearButton->setToolTip(QStringLiteral("Clear Command and Response area"));
+    place(ClearButton, 6240, 1680, 612, 312);
+
+    Label1 = new QLabel(QStringLiteral("Commands"));
+    Label1->setFont(boldFont());
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    place(Label1, 300, 3180, 1152, 192);
+
+    InputLabel = new QLabel(QStringLiteral("0"));
+    setColors(InputLabel, commandCountColor, stripColor);
+    place(InputLabel, 1500, 3180, 1152, 252);
+
+    Label2 = new QLabel(QStringLiteral("Responses"));
+    Label2->setFont(boldFont());
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    place(Label2, 3420, 3180, 1152, 252);
+
+    RespLabel = new QLabel(QStringLiteral("0"));
+    setColors(RespLabel, responseCountColor, stripColor);
+    place(RespLabel, 4680, 3180, 1152, 252);
+
+    Line2 = new QWidget;
+    setColors(Line2, std::nullopt, stripLineColor);
+    Line2->setGeometry(0, twips.toPixels(3540), twips.toPixels(6960), 1);
+    Line2->setParent(client);
+
+    Picture1 = new QLabel;
+    Picture1->setBackgroundRole(QPalette::Base);
+    Picture1->setAutoFillBackground(true);
+    Picture1->setAlignment(Qt::AlignCenter);
+    place(Picture1, 180, 3660, 372, 372);
+    const int iconSize = Picture1->width() - 2;
+    Picture1->setPixmap(windowIcon().pixmap(iconSize, iconSize));
+
+    Label3 = new QLabel(QStringLiteral("TQX Orbivo - Emulator"));
+    QFont titleFont = consoleFont(13.8, true);
+    titleFont.setItalic(true);
+    Label3->setFont(titleFont);
+    Label3->setAlignment(Qt::AlignCenter);
+    setColors(Label3, titleColor, stripColor);
+    place(Label3, 540, 3660, 3792, 372);
+
+    Label5 = new QLabel(QStringLiteral("Starting star position is Aldebaran"));
+    Label5->setFont(boldFont());
+    Label5->setWordWrap(true);
+    Label5->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(Label5, 4740, 3660, 1932, 372);
+
+    Line1 = new QWidget;
+    setColors(Line1, std::nullopt, topLineColor);
+    Line1->setGeometry(0, 0, twips.toPixels(7680), 1);
+    Line1->setParent(client);
+
+    // Tab order: Start, the two logs, the port list, Clear, the version box, Reset, the buffer.
+    setTabOrder(StartButton, InputList);
+    setTabOrder(InputList, RespList);
+    setTabOrder(RespList, ComCombo);
+    setTabOrder(ComCombo, ClearButton);
+    setTabOrder(ClearButton, VerText);
+    setTabOrder(VerText, ResetButton);
+    setTabOrder(ResetButton, CommandText);
+
+    client->setMinimumSize(0, 0);
+    resize(twips.toPixels(clientWidth),
+           twips.toPixels(clientHeight) + menuBar()->sizeHint().height());
+    showStopped();
+}
+
+void frmMain::buildMenu()
+{
+    ExitButton = menuBar()->addAction(QStringLiteral("Exit"));
+    HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    AboutButton = HelpMenu->addAction(QStringLiteral("About TQX Orbivo Emulator"));
+    HelpMenu->addSeparator();
+    HelpCommandsButton = HelpMenu->addAction(QStringLiteral("TQX Orbivo Commands..."));
+    CableButton = HelpMenu->addAction(QStringLiteral("RS-232 Cable Wiring..."));
+}
+
+void frmMain::connectHandlers()
+{
+    connect(StartButton, &QPushButton::clicked, this, &frmMain::frmMain_StartButton_Click);
+    connect(ClearButton, &QPushButton::clicked, this, &frmMain::frmMain_ClearButton_Click);
+    connect(ResetButton, &QPushButton::clicked, this, &frmMain::frmMain_ResetButton_Click);
+    connect(ExitButton, &QAction::triggered, this, &frmMain::frmMain_ExitButton_Click);
+    connect(AboutButton, &QAction::triggered, this, &frmMain::frmMain_AboutButton_Click);
+    connect(HelpCommandsButton, &QAction::triggered, this,
+            &frmMain::frmMain_HelpCommandsButton_Click);
+    connect(CableButton, &QAction::triggered, this, &frmMain::frmMain_CableButton_Click);
+    connect(Comm, &SerialPortControl::commEvent, this, &frmMain::frmMain_Comm_OnComm);
+    // Queued, so that the message box never runs inside the port's own error signal.
+    connect(Comm, &SerialPortControl::portFailed, this, &frmMain::onPortFailed,
+            Qt::QueuedConnection);
+    // Logging off or shutting the system down may end the program without a close event.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::frmMain_Form_Unload);
+}
+
+void frmMain::frmMain_Form_Load()
+{
+    setWindowTitle(windowTitle() + QStringLiteral(" - ") + QLatin1String(programVersionText));
+    ProgramVersion = QLatin1String(programVersionText);
+    m_interpreter->mount().setStartValues();
+    for (int portNumber = 1; portNumber <= 8; ++portNumber)
+        ComCombo->addItem(QStringLiteral("Com %1").arg(portNumber), portNumber);
+    restoreSettings();
+}
+
+void frmMain::restoreSettings()
+{
+    const ConsoleSettingsValues values = m_settings.load();
+    ComCombo->setCurrentIndex(values.comPort);
+    VerText->setText(values.hcVersion);
+    restorePosition(values.leftTwips, values.topTwips);
+}
+
+void frmMain::restorePosition(double leftTwips, double topTwips)
+{
+    const Twips twips = Twips::forPrimaryScreen();
+    const ConsoleSettingsValues defaults;
+    QRect frame(QPoint(twips.toPixels(leftTwips), twips.toPixels(topTwips)), size());
+    bool onSomeScreen = false;
+    for (const QScreen *screen : QGuiApplication::screens())
+        onSomeScreen = onSomeScreen || screen->availableGeometry().intersects(frame);
+    if (!onSomeScreen && !QGuiApplication::screens().isEmpty())
+        frame.moveTopLeft(
+                QPoint(twips.toPixels(defaults.leftTwips), twips.toPixels(defaults.topTwips)));
+    move(frame.topLeft());
+}
+
+void frmMain::frmMain_Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (PortIsOpen)
+        Comm->close(nullptr);
+    emit unloading();
+
+    const Twips twips = Twips::forPrimaryScreen();
+    ConsoleSettingsValues values;
+    values.comPort = selectedPortIndex();
+    values.hcVersion = VerText->text();
+    values.leftTwips = twips.fromPixels(pos().x());
+    values.topTwips = twips.fromPixels(pos().y());
+    m_settings.save(values);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    frmMain_Form_Unload();
+    event->accept();
+}
+
+int frmMain::selectedPortIndex() const
+{
+    const int index = ComCombo->currentIndex();
+    if (index < 0 || ComCombo->currentText() != ComCombo->itemText(index))
+        return -1;
+    return index;
+}
+
+void frmMain::frmMain_StartButton_Click()
+{
+    if (!PortIsOpen) {
+        const int index = selectedPortIndex();
+        if (index < 0) {
+            showMessage(this, QStringLiteral("No port is selected: choose one from the list."));
+            return;
+        }
+        Comm->setCommPort(static_cast<qint16>(ComCombo->itemData(index).toInt()));
+        QString errorText;
+        if (!Comm->open(&errorText)) {
+            showMessage(this, errorText);
+            return;
+        }
+        PortIsOpen = true;
+        showRunning();
+        return;
+    }
+
+    QString errorText;
+    const bool closed = Comm->close(&errorText);
+    PortIsOpen = false;
+    showStopped();
+    if (!closed)
+        showMessage(this, errorText);
+}
+
+void frmMain::showStopped()
+{
+    StartButton->setText(QStringLiteral("Start"));
+    setColors(StartButton, std::nullopt, startColor);
+    ComCombo->setEnabled(true);
+}
+
+void frmMain::showRunning()
+{
+    StartButton->setText(QStringLiteral("Stop"));
+    setColors(StartButton, std::nullopt, stopColor);
+    ComCombo->setEnabled(false);
+}
+
+void frmMain::onPortFailed(const QString &errorText)
+{
+    if (!PortIsOpen)
+        return;
+    PortIsOpen = false;
+    showStopped();
+    showMessage(this, errorText);
+}
+
+void frmMain::frmMain_ClearButton_Click()
+{
+    m_interpreter->clearLogs();
+    refreshDisplay();
+}
+
+void frmMain::frmMain_ResetButton_Click()
+{
+    m_interpreter->resetBuffer();
+    refreshDisplay();
+}
+
+void frmMain::frmMain_ExitButton_Click() { close(); }
+
+void frmMain::frmMain_AboutButton_Click()
+{
+    showMessage(this,
+                QStringLiteral("TQX Orbivo Emulator\n%1\n%2")
+                        .arg(ProgramVersion, QLatin1String(releaseDate)));
+}
+
+void frmMain::frmMain_HelpCommandsButton_Click()
+{
+    showMessage(this, QStringLiteral("The command reference is not available yet."));
+}
+
+void frmMain::frmMain_CableButton_Click()
+{
+    showMessage(this, QStringLiteral("The cable wiring drawing is not available yet."));
+}
+
+void frmMain::frmMain_Comm_OnComm() { m_interpreter->frmMain_Comm_OnComm(); }
+
+void frmMain::InputListAddItem(const Bytes &line)
+{
+    m_inputLog->append(line);
+    scheduleRefresh();
+}
+
+void frmMain::InputListSelect(std::uint64_t index) { m_inputSelection = index; }
+
+void frmMain::SetInputLabel(const std::string &text)
+{
+    m_inputLabelText = fromStd(text);
+    scheduleRefresh();
+}
+
+void frmMain::InputListClear()
+{
+    m_inputLog->clear();
+    m_inputSelection.reset();
+}
+
+void frmMain::RespListAddItem(const Bytes &line)
+{
+    m_respLog->append(line);
+    scheduleRefresh();
+}
+
+void frmMain::RespListSelect(std::uint64_t index) { m_respSelection = index; }
+
+void frmMain::SetRespLabel(const std::string &text)
+{
+    m_respLabelText = fromStd(text);
+    scheduleRefresh();
+}
+
+void frmMain::RespListClear()
+{
+    m_respLog->clear();
+    m_respSelection.reset();
+}
+
+void frmMain::SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes)
+{
+    m_commandBuffer = buffer;
+    m_droppedBytes = droppedBytes;
+    scheduleRefresh();
+}
+
+Bytes frmMain::ReadVerText() const
+{
+    // One byte per character on the line; characters beyond Latin-1 cannot be sent as one byte.
+    const QByteArray bytes = VerText->text().toLatin1();
+    return Bytes(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void frmMain::scheduleRefresh()
+{
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+void frmMain::refreshDisplay()
+{
+    m_refreshTimer.stop();
+    auto showLog = [](LogModel *model, QListView *view, std::optional<std::uint64_t> selection) {
+        model->publish();
+        if (!selection)
+            return;
+        const int row = model->rowOfLine(*selection);
+        if (row < 0)
+            return;
+        const QModelIndex index = model->index(row);
+        view->setCurrentIndex(index);
+        view->scrollTo(index);
+    };
+    showLog(m_inputLog, InputList, m_inputSelection);
+    showLog(m_respLog, RespList, m_respSelection);
+    InputLabel->setText(m_inputLabelText);
+    RespLabel->setText(m_respLabelText);
+    const QString buffer = bufferText(m_commandBuffer, m_droppedBytes);
+    if (CommandText->text() != buffer)
+        CommandText->setText(buffer);
+}
+
+} // namespace tqx

@@ -1,0 +1,411 @@
+// The console window end to end: a client on the other side of a real pseudo-terminal.
+
+#include "LogModel.h"
+#include "MessageBox.h"
+#include "PortNames.h"
+#include "PseudoTerminal.h"
+#include "ScreenUnits.h"
+#include "SerialPortControl.h"
+#include "frmMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <termios.h>
+
+using tqx::frmMain;
+
+class ConsoleWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void firstRunState();
+    void endToEndExchange();
+    void startSetsTheLineSettings();
+    void clearAndReset();
+    void versionEditAnsweredByNextV();
+    void stopKeepsLogsCountsAndAHalfCommand();
+    void bytesSentWhileStoppedAreNotSeen();
+    void portHeldByAnotherOpener();
+    void typedPortTextIsNoSelection();
+    void otherEndClosedWhileRunning();
+    void settingsRoundTrip();
+    void badStoredValues_data();
+    void badStoredValues();
+    void closingWhileRunningClosesThePortBeforeSaving();
+
+private:
+    std::unique_ptr<frmMain> makeWindow();
+    void startOn(frmMain &window, PseudoTerminal &pty, int comIndex = 2);
+    QByteArray exchange(PseudoTerminal &pty, const QByteArray &command, int replyLength);
+    QString storedValue(const QString &key);
+    void storeValue(const QString &key, const QString &value);
+
+    std::unique_ptr<QTemporaryDir> m_config;
+    QStringList m_messages;
+};
+
+void ConsoleWindowTest::init()
+{
+    m_config = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config->path());
+    m_messages.clear();
+    tqx::setMessageSink([this](QWidget *, const QString &text) { m_messages << text; });
+}
+
+void ConsoleWindowTest::cleanup() { tqx::setMessageSink({}); }
+
+std::unique_ptr<frmMain> ConsoleWindowTest::makeWindow() { return std::make_unique<frmMain>(); }
+
+// Maps "Com N" (index N-1) to the pseudo-terminal and presses Start.
+void ConsoleWindowTest::startOn(frmMain &window, PseudoTerminal &pty, int comIndex)
+{
+    const QString path = pty.slavePath();
+    const int portNumber = comIndex + 1;
+    window.Comm->setPortNameMapper([path, portNumber](int number) {
+        return number == portNumber ? path : tqx::platformPortName(number);
+    });
+    window.ComCombo->setCurrentIndex(comIndex);
+    window.StartButton->click();
+}
+
+QByteArray ConsoleWindowTest::exchange(PseudoTerminal &pty, const QByteArray &command,
+                                       int replyLength)
+{
+    pty.write(command);
+    return pty.read(replyLength);
+}
+
+QString ConsoleWindowTest::storedValue(const QString &key)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "TQX_Emulator", "TQX_Emulator");
+    return store.value("Defaults/" + key).toString();
+}
+
+void ConsoleWindowTest::storeValue(const QString &key, const QString &value)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "TQX_Emulator", "TQX_Emulator");
+    store.setValue("Defaults/" + key, value);
+}
+
+void ConsoleWindowTest::firstRunState()
+{
+    auto window = makeWindow();
+    QCOMPARE(window->windowTitle(), QString("TQX Orbivo Emulator  - Version 1.7"));
+    QCOMPARE(window->ProgramVersion, QString("Version 1.7"));
+    QCOMPARE(window->ComCombo->count(), 8);
+    for (int i = 0; i < 8; ++i) {
+        QCOMPARE(window->ComCombo->itemText(i), QString("Com %1").arg(i + 1));
+        QCOMPARE(window->ComCombo->itemData(i).toInt(), i + 1);
+    }
+    QCOMPARE(window->selectedPortIndex(), 0);
+    QCOMPARE(window->ComCombo->currentText(), QString("Com 1"));
+    QCOMPARE(window->VerText->text(), QString("22"));
+    const tqx::Twips twips = tqx::Twips::forPrimaryScreen();
+    QCOMPARE(window->pos(), QPoint(twips.toPixels(100), twips.toPixels(100)));
+    QCOMPARE(window->InputList->model()->rowCount(), 0);
+    QCOMPARE(window->RespList->model()->rowCount(), 0);
+    QCOMPARE(window->InputLabel->text(), QString("0"));
+    QCOMPARE(window->RespLabel->text(), QString("0"));
+    QCOMPARE(window->StartButton->text(), QString("Start"));
+    QCOMPARE(window->StartButton->palette().color(QPalette::Button), QColor(176, 255, 176));
+    QVERIFY(window->ComCombo->isEnabled());
+    QVERIFY(!window->PortIsOpen);
+    QCOMPARE(window->ResetButton->toolTip(), QString("Reset input buffer"));
+    QCOMPARE(window->CommandText->toolTip(), QString("Command input buffer"));
+    QVERIFY(window->CommandText->isReadOnly());
+    QCOMPARE(window->interpreter().mount().RaDec16, std::string("310C,0BBB#"));
+}
+
+void ConsoleWindowTest::endToEndExchange()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    auto window = makeWindow();
+    startOn(*window, pty);
+    QVERIFY2(window->PortIsOpen, qPrintable(m_messages.join('\n')));
+
+    QCOMPARE(exchange(pty, "E", 10), QByteArray("310C,0BBB#"));
+    QCOMPARE(exchange(pty, "e", 18), QByteArray("310C0500,0BBB0500#"));
+    QCOMPARE(exchange(pty, "Z", 10), QByteArray("12AB,4000#"));
+    QCOMPARE(exchange(pty, "z", 18), QByteArray("12AB0500,40000500#"));
+
+    // A goto split across two writes.
+    pty.write("R34AB");
+    QCOMPARE(pty.readAvailable(100), QByteArray());
+    window->refreshDisplay();
+    QCOMPARE(window->CommandText->text(), QString("R34AB"));
+    QCOMPARE(exchange(pty, ",12CE", 1), QByteArray("#"));
+    QCOMPARE(exchange(pty, "E", 10), QByteArray("34AB,12CE#"));
+
+    // A binary tracking mode, and the echo.
+    QCOMPARE(exchange(pty, QByteArray("T\x02", 2), 1), QByteArray("#"));
+    QCOMPARE(exchange(pty, "Kq", 2), QByteArray("q#"));
+
+    window->refreshDisplay();
+    QCOMPARE(window->InputLabel->text(), QString("8"));
+    QCOMPARE(window->RespLabel->text(), QString("8"));
+    const QAbstractItemModel *commands = window->InputList->model();
+    QCOMPARE(commands->rowCount(), 8);
+    QCOMPARE(commands->index(4, 0).data().toString(), QString("R34AB,12CE"));
+    QCOMPARE(commands->index(6, 0).data().toString(), QString("T\\x02"));
+    QCOMPARE(window->InputList->currentIndex().row(), 7);
+    QCOMPARE(window->RespList->currentIndex().row(), 7);
+    QCOMPARE(window->RespList->model()->index(7, 0).data().toString(), QString("q#"));
+    QCOMPARE(window->CommandText->text(), QString());
+}
+
+void ConsoleWindowTest::startSetsTheLineSettings()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    startOn(*window, pty, 2);
+    QVERIFY(window->PortIsOpen);
+    QCOMPARE(window->Comm->portName(), pty.slavePath());
+    QCOMPARE(window->StartButton->text(), QString("Stop"));
+    QCOMPARE(window->StartButton->palette().color(QPalette::Button), QColor(255, 176, 176));
+    QVERIFY(!window->ComCombo->isEnabled());
+
+    termios settings {};
+    QCOMPARE(tcgetattr(pty.slaveFd(), &settings), 0);
+    QCOMPARE(cfgetispeed(&settings), speed_t(B9600));
+    QCOMPARE(cfgetospeed(&settings), speed_t(B9600));
+    QCOMPARE(settings.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(settings.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(settings.c_iflag & (IXON | IXOFF), tcflag_t(0));
+}
+
+void ConsoleWindowTest::clearAndReset()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    startOn(*window, pty);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(exchange(pty, "L", 2), QByteArray("0#"));
+    pty.write("R34");
+    pty.readAvailable(50);
+
+    window->ClearButton->click();
+    QCOMPARE(window->InputList->model()->rowCount(), 0);
+    QCOMPARE(window->RespList->model()->rowCount(), 0);
+    QCOMPARE(window->InputLabel->text(), QString("0"));
+    QCOMPARE(window->RespLabel->text(), QString("0"));
+    QCOMPARE(window->CommandText->text(), QString("R34"));
+
+    QCOMPARE(exchange(pty, "AB,12CE", 1), QByteArray("#"));
+    window->refreshDisplay();
+    QCOMPARE(window->InputList->model()->index(0, 0).data().toString(), QString("R34AB,12CE"));
+    QCOMPARE(window->InputList->currentIndex().row(), 0);
+    QCOMPARE(window->InputLabel->text(), QString("1"));
+
+    pty.write("XE");
+    QCOMPARE(pty.readAvailable(100), QByteArray());
+    window->refreshDisplay();
+    QCOMPARE(window->CommandText->text(), QString("XE"));
+    window->ResetButton->click();
+    QCOMPARE(window->CommandText->text(), QString());
+    QCOMPARE(exchange(pty, "E", 10), QByteArray("34AB,12CE#"));
+    window->refreshDisplay();
+    QCOMPARE(window->InputLabel->text(), QString("2"));
+}
+
+void ConsoleWindowTest::versionEditAnsweredByNextV()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    startOn(*window, pty);
+    QCOMPARE(exchange(pty, "V", 2), QByteArray("22"));
+    window->VerText->setText("41 beta");
+    QCOMPARE(exchange(pty, "V", 7), QByteArray("41 beta"));
+}
+
+void ConsoleWindowTest::stopKeepsLogsCountsAndAHalfCommand()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    startOn(*window, pty);
+    QCOMPARE(exchange(pty, "J", 2), QByteArray("1#"));
+    pty.write("R34AB");
+    pty.readAvailable(50);
+
+    window->StartButton->click();
+    QVERIFY(!window->PortIsOpen);
+    QVERIFY(!window->Comm->isOpen());
+    QCOMPARE(window->StartButton->text(), QString("Start"));
+    QCOMPARE(window->StartButton->palette().color(QPalette::Button), QColor(176, 255, 176));
+    QVERIFY(window->ComCombo->isEnabled());
+    window->refreshDisplay();
+    QCOMPARE(window->InputLabel->text(), QString("1"));
+    QCOMPARE(window->InputList->model()->rowCount(), 1);
+
+    window->StartButton->click();
+    QVERIFY(window->PortIsOpen);
+    QCOMPARE(exchange(pty, ",12CE", 1), QByteArray("#"));
+    window->refreshDisplay();
+    QCOMPARE(window->InputList->model()->index(1, 0).data().toString(), QString("R34AB,12CE"));
+}
+
+void ConsoleWindowTest::bytesSentWhileStoppedAreNotSeen()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    pty.write("E");
+    QTest::qWait(20);
+    startOn(*window, pty);
+    // Had the E been seen, the buffer would read "EZ" and the reply would be the E's.
+    QCOMPARE(exchange(pty, "Z", 10), QByteArray("12AB,4000#"));
+}
+
+void ConsoleWindowTest::portHeldByAnotherOpener()
+{
+    PseudoTerminal pty;
+    QSerialPort other;
+    other.setPortName(pty.slavePath());
+    QVERIFY(other.open(QIODevice::ReadWrite));
+
+    auto window = makeWindow();
+    startOn(*window, pty);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!m_messages.first().isEmpty());
+    QVERIFY(!window->PortIsOpen);
+    QCOMPARE(window->StartButton->text(), QString("Start"));
+    QCOMPARE(window->StartButton->palette().color(QPalette::Button), QColor(176, 255, 176));
+    QVERIFY(window->ComCombo->isEnabled());
+}
+
+void ConsoleWindowTest::typedPortTextIsNoSelection()
+{
+    auto window = makeWindow();
+    window->ComCombo->setCurrentIndex(2);
+    window->ComCombo->setEditText("Com 33");
+    QCOMPARE(window->selectedPortIndex(), -1);
+    window->StartButton->click();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!window->PortIsOpen);
+    QCOMPARE(window->StartButton->text(), QString("Start"));
+}
+
+void ConsoleWindowTest::otherEndClosedWhileRunning()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    startOn(*window, pty);
+    QCOMPARE(exchange(pty, "E", 10), QByteArray("310C,0BBB#"));
+    pty.closeSlave();
+    pty.closeMaster();
+
+    QTRY_VERIFY(!window->PortIsOpen);
+    QVERIFY(!window->Comm->isOpen());
+    QCOMPARE(window->StartButton->text(), QString("Start"));
+    QVERIFY(window->ComCombo->isEnabled());
+    QTest::qWait(200);
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!m_messages.first().isEmpty());
+    window->refreshDisplay();
+    QCOMPARE(window->InputLabel->text(), QString("1"));
+}
+
+void ConsoleWindowTest::settingsRoundTrip()
+{
+    const tqx::Twips twips = tqx::Twips::forPrimaryScreen();
+    const QPoint moved(twips.toPixels(2250), twips.toPixels(1800));
+    {
+        auto window = makeWindow();
+        window->ComCombo->setCurrentIndex(3);
+        window->VerText->setText("41");
+        window->move(moved);
+        window->ExitButton->trigger();
+    }
+    QCOMPARE(storedValue("com_port"), QString("3"));
+    QCOMPARE(storedValue("hc_version"), QString("41"));
+    QCOMPARE(storedValue("left_position"), QString::number(qRound(twips.fromPixels(moved.x()))));
+    QCOMPARE(storedValue("top_position"), QString::number(qRound(twips.fromPixels(moved.y()))));
+
+    auto window = makeWindow();
+    QCOMPARE(window->selectedPortIndex(), 3);
+    QCOMPARE(window->ComCombo->currentText(), QString("Com 4"));
+    QCOMPARE(window->VerText->text(), QString("41"));
+    QCOMPARE(window->pos(), moved);
+    QVERIFY(!window->PortIsOpen);
+}
+
+void ConsoleWindowTest::badStoredValues_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("comPort");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("leftTwips");
+
+    QTest::newRow("port not a number") << "com_port"
+                                       << "abc" << 0 << "22" << 100;
+    QTest::newRow("port past the list") << "com_port"
+                                        << "8" << 0 << "22" << 100;
+    QTest::newRow("port below no selection") << "com_port"
+                                             << "-2" << 0 << "22" << 100;
+    QTest::newRow("port past 16 bits") << "com_port"
+                                       << "70000" << 0 << "22" << 100;
+    QTest::newRow("no selection kept") << "com_port"
+                                       << "-1" << -1 << "22" << 100;
+    QTest::newRow("left not a number") << "left_position"
+                                       << "left" << 0 << "22" << 100;
+    QTest::newRow("left off every screen") << "left_position"
+                                           << "9000000" << 0 << "22" << 100;
+    QTest::newRow("left huge") << "left_position"
+                               << "1e40" << 0 << "22" << 100;
+    QTest::newRow("left valid") << "left_position"
+                                << "1500" << 0 << "22" << 1500;
+    QTest::newRow("version with spaces and case") << "hc_version"
+                                                  << "  v2.2 Beta " << 0 << "  v2.2 Beta " << 100;
+    QTest::newRow("version empty") << "hc_version"
+                                   << "" << 0 << "" << 100;
+}
+
+void ConsoleWindowTest::badStoredValues()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(int, comPort);
+    QFETCH(QString, version);
+    QFETCH(int, leftTwips);
+
+    storeValue(key, stored);
+    auto window = makeWindow();
+    const tqx::Twips twips = tqx::Twips::forPrimaryScreen();
+    QCOMPARE(window->selectedPortIndex(), comPort);
+    QCOMPARE(window->VerText->text(), version);
+    QCOMPARE(window->pos().x(), twips.toPixels(leftTwips));
+}
+
+void ConsoleWindowTest::closingWhileRunningClosesThePortBeforeSaving()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    startOn(*window, pty, 5);
+    QVERIFY(window->PortIsOpen);
+    bool portOpenWhenSaving = true;
+    connect(window.get(), &frmMain::unloading, this,
+            [&] { portOpenWhenSaving = window->Comm->isOpen(); });
+    window->close();
+    QVERIFY(!portOpenWhenSaving);
+    QCOMPARE(storedValue("com_port"), QString("5"));
+
+    auto next = makeWindow();
+    QVERIFY(!next->PortIsOpen);
+    QCOMPARE(next->selectedPortIndex(), 5);
+}
+
+QTEST_MAIN(ConsoleWindowTest)
+#include "console_window_test.moc"
