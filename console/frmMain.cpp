@@ -43,7 +43,12 @@ constexpr int refreshIntervalMs = 16;
 
 QFont consoleFont(double pointSize = 8.0, bool bold = false)
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // Where the classic face is missing, a face of the same metrics keeps the captions inside
+    // their controls; the platform's sans-serif is the last resort.
+    QFont font;
+    font.setFamilies({ QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                       QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                       QStringLiteral("Helvetica"), QStringLiteral("Nimbus Sans") });
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -218,9 +223,6 @@ void frmMain::buildControls()
     setTabOrder(VerText, ResetButton);
     setTabOrder(ResetButton, CommandText);
 
-    client->setMinimumSize(0, 0);
-    resize(twips.toPixels(clientWidth),
-           twips.toPixels(clientHeight) + menuBar()->sizeHint().height());
     showStopped();
 }
 
@@ -232,6 +234,11 @@ void frmMain::buildMenu()
     HelpMenu->addSeparator();
     HelpCommandsButton = HelpMenu->addAction(QStringLiteral("TQX Orbivo Commands..."));
     CableButton = HelpMenu->addAction(QStringLiteral("RS-232 Cable Wiring..."));
+
+    // The client area keeps its size below the menu bar.
+    const Twips twips = Twips::forPrimaryScreen();
+    resize(twips.toPixels(clientWidth),
+           twips.toPixels(clientHeight) + menuBar()->sizeHint().height());
 }
 
 void frmMain::connectHandlers()

@@ -1,0 +1,178 @@
+// Round-trip latency over a pseudo-terminal: a client thread writes "E" and waits for the 10-byte
+// reply, against (a) the console window (offscreen, logging on) and (b) a bare QSerialPort
+// responder, the baseline. Then a long run against (a) compares the last exchanges with the first
+// and reports the process's peak memory.
+//
+//   bench_console_roundtrip [exchanges=20000] [long-run exchanges=1000000]
+
+#include "SerialPortControl.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QSerialPort>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pty
+{
+    int master = -1;
+    int slave = -1;
+    QString slavePath;
+
+    Pty()
+    {
+        char name[256] = {};
+        openpty(&master, &slave, name, nullptr, nullptr);
+        termios settings {};
+        tcgetattr(slave, &settings);
+        cfmakeraw(&settings);
+        tcsetattr(slave, TCSANOW, &settings);
+        slavePath = QString::fromLocal8Bit(name);
+    }
+    ~Pty()
+    {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+// Plays the client on the master end; returns each exchange's latency in microseconds.
+std::vector<double> runClient(int master, int exchanges)
+{
+    std::vector<double> latencies;
+    latencies.reserve(static_cast<std::size_t>(exchanges));
+    char reply[64];
+    for (int i = 0; i < exchanges; ++i) {
+        const auto start = Clock::now();
+        if (::write(master, "E", 1) != 1)
+            break;
+        int received = 0;
+        while (received < 10) {
+            pollfd pending { master, POLLIN, 0 };
+            if (::poll(&pending, 1, 5000) <= 0) {
+                std::fprintf(stderr, "no reply after %d exchanges\n", i);
+                return latencies;
+            }
+            const ssize_t n = ::read(master, reply + received, sizeof reply - received);
+            if (n <= 0)
+                return latencies;
+            received += static_cast<int>(n);
+        }
+        latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    return latencies;
+}
+
+// Runs the client in a thread while the event loop serves the port, and returns its latencies.
+std::vector<double> serve(int master, int exchanges)
+{
+    std::vector<double> latencies;
+    std::thread client([&] {
+        latencies = runClient(master, exchanges);
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    QApplication::exec();
+    client.join();
+    return latencies;
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
+    return values[at];
+}
+
+std::vector<double> consoleLatencies(int exchanges)
+{
+    Pty pty;
+    tqx::frmMain window;
+    window.Comm->setPortNameMapper([&](int) { return pty.slavePath; });
+    window.frmMain_StartButton_Click();
+    if (!window.PortIsOpen) {
+        std::fprintf(stderr, "the console could not open the pseudo-terminal\n");
+        return {};
+    }
+    window.show();
+    return serve(pty.master, exchanges);
+}
+
+std::vector<double> bareLatencies(int exchanges)
+{
+    Pty pty;
+    QSerialPort port;
+    port.setPortName(pty.slavePath);
+    port.setBaudRate(9600);
+    if (!port.open(QIODevice::ReadWrite)) {
+        std::fprintf(stderr, "the responder could not open the pseudo-terminal\n");
+        return {};
+    }
+    QObject::connect(&port, &QSerialPort::readyRead, [&] {
+        port.readAll();
+        port.write("310C,0BBB#", 10);
+        port.flush();
+    });
+    return serve(pty.master, exchanges);
+}
+
+void report(const char *name, const std::vector<double> &latencies)
+{
+    std::printf("%-26s n=%zu median %.1f us, p99 %.1f us\n", name, latencies.size(),
+                percentile(latencies, 0.5), percentile(latencies, 0.99));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // Never touch the user's own settings.
+    QTemporaryDir config;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+
+    const int exchanges = argc > 1 ? std::atoi(argv[1]) : 20'000;
+    const int longRun = argc > 2 ? std::atoi(argv[2]) : 1'000'000;
+
+    const std::vector<double> bare = bareLatencies(exchanges);
+    const std::vector<double> console = consoleLatencies(exchanges);
+    report("(b) bare QSerialPort", bare);
+    report("(a) console window", console);
+    std::printf("median ratio a/b: %.2f (goal <= 1.3)\n",
+                percentile(console, 0.5) / percentile(bare, 0.5));
+
+    if (longRun <= 0)
+        return 0;
+    const std::vector<double> run = consoleLatencies(longRun);
+    const std::size_t window = std::min<std::size_t>(10'000, run.size() / 2);
+    const std::vector<double> first(run.begin(), run.begin() + window);
+    const std::vector<double> last(run.end() - window, run.end());
+    std::printf("long run: %zu exchanges\n", run.size());
+    report("  first 10,000", first);
+    report("  last 10,000", last);
+    std::printf("  last/first median: %.2f (goal <= 1.2)\n",
+                percentile(last, 0.5) / percentile(first, 0.5));
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory: %.1f MB (goal < 150 MB)\n", usage.ru_maxrss / 1024.0);
+    return 0;
+}
