@@ -1,0 +1,67 @@
+#include "RtfReader.h"
+
+#include "RtfParser.h"
+
+#include <QFile>
+#include <QTextDocument>
+
+#include <string_view>
+
+namespace tqx {
+
+namespace {
+
+bool startsLikeRtf(std::string_view data)
+{
+    const std::size_t start = data.find_first_not_of(" \t\r\n");
+    return start != std::string_view::npos && data.substr(start).starts_with("{\\rtf");
+}
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *error)
+{
+    const bool undoWasEnabled = document->isUndoRedoEnabled();
+    // Building a document records every edit for undo unless told not to; a read is not an edit.
+    document->setUndoRedoEnabled(false);
+    document->clear();
+
+    const std::string_view data(rtf.constData(), std::size_t(rtf.size()));
+    bool ok = false;
+    if (!startsLikeRtf(data)) {
+        setError(error, QStringLiteral("The file is not an RTF document."));
+    } else {
+        RtfParser parser(data, document);
+        ok = parser.parse(error);
+        if (!ok)
+            document->clear();
+    }
+    document->setModified(false);
+    document->setUndoRedoEnabled(undoWasEnabled);
+    return ok;
+}
+
+bool RtfReader::readFile(const QString &path, QTextDocument *document, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        document->clear();
+        setError(error, file.errorString());
+        return false;
+    }
+    const QByteArray rtf = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        document->clear();
+        setError(error, file.errorString());
+        return false;
+    }
+    return read(rtf, document, error);
+}
+
+} // namespace tqx

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QTextDocument;
+
+namespace tqx {
+
+// Reads Rich Text Format documents, which Qt cannot import, into a QTextDocument: text with its
+// fonts, colours and character formats, paragraphs with their alignment, indents, spacing and tab
+// stops, and tables. Pictures, headers, footers, footnotes and fields' instructions are left out.
+//
+// Lengths become pixels at 96 per inch (see RtfUnits.h); font sizes stay in points. Text is read
+// as code page 1252, whatever \ansicpg says, plus the Unicode characters given by \u.
+//
+// No QGuiApplication is needed to build the document. Damaged input never crashes or hangs the
+// reader: it shows what it can read, and only fails on input that is not RTF at all.
+class RtfReader
+{
+public:
+    // Replaces the content of `document` with the RTF document `rtf`. On failure the document is
+    // left empty and `error` (if given) describes the problem in a sentence for the user.
+    static bool read(const QByteArray &rtf, QTextDocument *document, QString *error = nullptr);
+
+    // Reads the RTF file at `path`. A file that cannot be opened gives the file system's error.
+    static bool readFile(const QString &path, QTextDocument *document, QString *error = nullptr);
+};
+
+} // namespace tqx
