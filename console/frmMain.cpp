@@ -5,6 +5,9 @@
 #include "MessageBox.h"
 #include "ScreenUnits.h"
 #include "SerialPortControl.h"
+#include "frmAbout.h"
+#include "frmRS232.h"
+#include "frmTQXcommands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,9 +49,9 @@ QFont consoleFont(double pointSize = 8.0, bool bold = false)
     // Where the classic face is missing, a face of the same metrics keeps the captions inside
     // their controls; the platform's sans-serif is the last resort.
     QFont font;
-    font.setFamilies({ QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                       QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                       QStringLiteral("Helvetica"), QStringLiteral("Nimbus Sans") });
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Helvetica"), QStringLiteral("Nimbus Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
@@ -84,7 +87,9 @@ QString fromStd(const std::string &text)
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("TQX Orbivo Emulator "));
-    setWindowIcon(QIcon(QStringLiteral(":/images/program-icon.png")));
+    QIcon icon(QStringLiteral(":/images/program-icon.png"));
+    icon.addFile(QStringLiteral(":/images/program-icon-256.png"));
+    setWindowIcon(icon);
     Comm = new SerialPortControl(this);
     m_interpreter = std::make_unique<CommandInterpreter>(*Comm, *this);
     buildControls();
@@ -307,6 +312,12 @@ void frmMain::frmMain_Form_Unload()
     values.leftTwips = twips.fromPixels(pos().x());
     values.topTwips = twips.fromPixels(pos().y());
     m_settings.save(values);
+
+    for (QWidget *window :
+         std::initializer_list<QWidget *> {m_commandsWindow, m_cableWindow, m_aboutWindow}) {
+        if (window)
+            window->close();
+    }
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -389,19 +400,37 @@ void frmMain::frmMain_ExitButton_Click() { close(); }
 
 void frmMain::frmMain_AboutButton_Click()
 {
-    showMessage(this,
-                QStringLiteral("TQX Orbivo Emulator\n%1\n%2")
-                        .arg(ProgramVersion, QLatin1String(releaseDate)));
+    // Modal without an owner: the console takes no input until it closes, while the port's
+    // events go on being answered.
+    auto *about = new frmAbout;
+    m_aboutWindow = about;
+    about->VersionLabel->setText(ProgramVersion);
+    about->DateLabel->setText(QLatin1String(releaseDate));
+    about->exec();
 }
 
 void frmMain::frmMain_HelpCommandsButton_Click()
 {
-    showMessage(this, QStringLiteral("The command reference is not available yet."));
+    if (!m_commandsWindow)
+        m_commandsWindow = frmTQXcommands::load();
+    showReferenceWindow(m_commandsWindow);
 }
 
 void frmMain::frmMain_CableButton_Click()
 {
-    showMessage(this, QStringLiteral("The cable wiring drawing is not available yet."));
+    if (!m_cableWindow)
+        m_cableWindow = frmRS232::load(ProgramVersion);
+    showReferenceWindow(m_cableWindow);
+}
+
+void frmMain::showReferenceWindow(QWidget *window)
+{
+    // A window whose data file could not be read has already said so and is gone.
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void frmMain::frmMain_Comm_OnComm() { m_interpreter->frmMain_Comm_OnComm(); }

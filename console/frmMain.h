@@ -3,8 +3,12 @@
 #include "CommandInterpreter.h"
 #include "ConsoleDisplay.h"
 #include "ConsoleSettings.h"
+#include "frmAbout.h"
+#include "frmRS232.h"
+#include "frmTQXcommands.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -71,6 +75,11 @@ public:
     // True from a successful Start until Stop; the only record of whether the port is open.
     bool PortIsOpen = false;
 
+    // The reference windows while they are open; each exists at most once.
+    frmTQXcommands *commandsWindow() const { return m_commandsWindow; }
+    frmRS232 *cableWindow() const { return m_cableWindow; }
+    frmAbout *aboutWindow() const { return m_aboutWindow; }
+
     CommandInterpreter &interpreter() { return *m_interpreter; }
     LogModel &inputLog() { return *m_inputLog; }
     LogModel &respLog() { return *m_respLog; }
@@ -121,6 +130,7 @@ private:
     void restoreSettings();
     void restorePosition(double leftTwips, double topTwips);
     void onPortFailed(const QString &errorText);
+    void showReferenceWindow(QWidget *window);
     void scheduleRefresh();
 
     std::unique_ptr<CommandInterpreter> m_interpreter;
@@ -129,6 +139,9 @@ private:
     ConsoleSettings m_settings;
     QTimer m_refreshTimer;
     bool m_unloaded = false;
+    QPointer<frmTQXcommands> m_commandsWindow;
+    QPointer<frmRS232> m_cableWindow;
+    QPointer<frmAbout> m_aboutWindow;
 
     // What the next refresh shows.
     std::optional<std::uint64_t> m_inputSelection;

@@ -1,0 +1,422 @@
+// The Help menu's windows, opened from the console: their data files, sizes and printouts.
+
+#include "DefaultPrinter.h"
+#include "MessageBox.h"
+#include "ProgramFolder.h"
+#include "ScreenUnits.h"
+#include "frmAbout.h"
+#include "frmMain.h"
+#include "frmRS232.h"
+#include "frmTQXcommands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tqx;
+
+class ReferenceWindowsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void missingOrDamagedDataFile_data();
+    void missingOrDamagedDataFile();
+    void openingTwiceGivesOneWindow();
+    void commandReferenceShowsTheShippedDocument();
+    void viewFollowsTheWindowSize_data();
+    void viewFollowsTheWindowSize();
+    void cableWindowFitsTheDrawing();
+    void closingTheConsoleClosesReferenceWindows();
+    void aboutShowsVersionAndDateEachTime();
+    void aboutClosesOnEnterButNotEscape();
+    void cableSheetPrintout();
+    void cableSheetCarriesTheShippedDrawing();
+    void commandReferencePrintsSelectionOrWholeDocument();
+    void printingFailuresAreReported_data();
+    void printingFailuresAreReported();
+
+private:
+    void usePdfPrinter(const QString &path);
+    QString pdfText(const QString &path, bool boundingBoxes = false);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<QTemporaryDir> m_config;
+    std::unique_ptr<frmMain> m_console;
+    QStringList m_messages;
+};
+
+void ReferenceWindowsTest::init()
+{
+    m_config = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config->path());
+    m_folder = std::make_unique<QTemporaryDir>();
+    for (const char *name : {frmTQXcommands::documentFileName, frmRS232::drawingFileName})
+        QVERIFY(QFile::copy(QStringLiteral(TQX_DATA_DIR "/") + name, m_folder->filePath(name)));
+    setProgramFolder(m_folder->path());
+    m_messages.clear();
+    setMessageSink([this](QWidget *, const QString &text) { m_messages << text; });
+    m_console = std::make_unique<frmMain>();
+}
+
+void ReferenceWindowsTest::cleanup()
+{
+    m_console->close();
+    m_console.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    setMessageSink({});
+    setPrinterFactory({});
+    setProgramFolder({});
+}
+
+void ReferenceWindowsTest::usePdfPrinter(const QString &path)
+{
+    setPrinterFactory([path](QString *) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(path);
+        printer->setPageSize(QPageSize(QPageSize::Letter));
+        printer->setPageMargins(QMarginsF(0, 0, 0, 0));
+        return printer;
+    });
+}
+
+// Keeps a printout for a person to look at when TQX_PRINTOUT_DIR names a folder.
+static void keepPrintout(const QString &pdf, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("TQX_PRINTOUT_DIR");
+    if (!folder.isEmpty()) {
+        QFile::remove(folder + '/' + name);
+        QFile::copy(pdf, folder + '/' + name);
+    }
+}
+
+QString ReferenceWindowsTest::pdfText(const QString &path, bool boundingBoxes)
+{
+    QProcess pdftotext;
+    QStringList arguments {boundingBoxes ? "-bbox" : "-layout", path, "-"};
+    pdftotext.start("pdftotext", arguments);
+    if (!pdftotext.waitForFinished(30000))
+        return {};
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+void ReferenceWindowsTest::missingOrDamagedDataFile_data()
+{
+    QTest::addColumn<bool>("cable");
+    QTest::addColumn<QByteArray>("content"); // empty: the file is missing
+
+    QTest::newRow("command reference missing") << false << QByteArray();
+    QTest::newRow("command reference not RTF") << false << QByteArray("just some text\n");
+    QTest::newRow("drawing missing") << true << QByteArray();
+    QTest::newRow("drawing not a picture") << true << QByteArray("GIF89a but truncated");
+}
+
+void ReferenceWindowsTest::missingOrDamagedDataFile()
+{
+    QFETCH(bool, cable);
+    QFETCH(QByteArray, content);
+    const QString name = cable ? frmRS232::drawingFileName : frmTQXcommands::documentFileName;
+    const QString path = QDir::toNativeSeparators(m_folder->filePath(name));
+    QFile::remove(path);
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    (cable ? m_console->CableButton : m_console->HelpCommandsButton)->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages.first().endsWith("\r\n" + path), qPrintable(m_messages.first()));
+    QVERIFY(m_messages.first().size() > path.size() + 2);
+    QVERIFY(!m_console->commandsWindow());
+    QVERIFY(!m_console->cableWindow());
+
+    // The console goes on, and the file can be provided and opened after all.
+    m_console->ClearButton->click();
+    QFile::remove(path);
+    QVERIFY(QFile::copy(QStringLiteral(TQX_DATA_DIR "/") + name, path));
+    (cable ? m_console->CableButton : m_console->HelpCommandsButton)->trigger();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(cable ? static_cast<QWidget *>(m_console->cableWindow())
+                  : static_cast<QWidget *>(m_console->commandsWindow()));
+}
+
+void ReferenceWindowsTest::openingTwiceGivesOneWindow()
+{
+    m_console->HelpCommandsButton->trigger();
+    m_console->CableButton->trigger();
+    frmTQXcommands *commands = m_console->commandsWindow();
+    frmRS232 *cable = m_console->cableWindow();
+    QVERIFY(commands && cable);
+    m_console->HelpCommandsButton->trigger();
+    m_console->CableButton->trigger();
+    QCOMPARE(m_console->commandsWindow(), commands);
+    QCOMPARE(m_console->cableWindow(), cable);
+    int commandWindows = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        commandWindows += qobject_cast<frmTQXcommands *>(widget) ? 1 : 0;
+    QCOMPARE(commandWindows, 1);
+
+    // Closed windows are built afresh at the next opening.
+    commands->CmdClose->trigger();
+    QTRY_VERIFY(!m_console->commandsWindow());
+    m_console->HelpCommandsButton->trigger();
+    QVERIFY(m_console->commandsWindow());
+    QVERIFY(m_console->commandsWindow()->isVisible());
+}
+
+void ReferenceWindowsTest::commandReferenceShowsTheShippedDocument()
+{
+    m_console->HelpCommandsButton->trigger();
+    frmTQXcommands *window = m_console->commandsWindow();
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QString("TQX Orbivo Commands"));
+    QVERIFY(window->windowFlags() & Qt::Tool);
+    QCOMPARE(window->CommandsRT->palette().color(QPalette::Base), QColor(240, 240, 224));
+    const QString text = window->CommandsRT->toPlainText();
+    for (const char *expected : {"Description", "PC Command ASCII", "Hand Control Response",
+                                 "Notes", "Goto Azm-Alt", "B12AB,4000", "32-bit get Azm-Alt"})
+        QVERIFY2(text.contains(expected), expected);
+    const Twips twips = Twips::forPrimaryScreen();
+    QCOMPARE(window->width(), twips.toPixels(10812));
+}
+
+void ReferenceWindowsTest::viewFollowsTheWindowSize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("larger") << QSize(900, 500);
+    QTest::newRow("narrow and short") << QSize(120, 60);
+    QTest::newRow("smaller than the margins") << QSize(3, 20);
+}
+
+void ReferenceWindowsTest::viewFollowsTheWindowSize()
+{
+    QFETCH(QSize, size);
+    m_console->HelpCommandsButton->trigger();
+    frmTQXcommands *window = m_console->commandsWindow();
+    QVERIFY(window);
+    window->resize(size);
+    const Twips twips = Twips::forPrimaryScreen();
+    const QRect view = window->CommandsRT->geometry();
+    QCOMPARE(view.topLeft(), QPoint(0, 0));
+    QCOMPARE(view.width(), std::max(0, window->width() - twips.toPixels(80)));
+    QCOMPARE(view.height(), std::max(0, window->height() - twips.toPixels(600)));
+}
+
+void ReferenceWindowsTest::cableWindowFitsTheDrawing()
+{
+    m_console->CableButton->trigger();
+    frmRS232 *window = m_console->cableWindow();
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QString("RS-232 Null Modem Cable"));
+    QCOMPARE(window->RS232Picture->contentsRect().size(), QSize(529, 550));
+    QCOMPARE(window->RS232Picture->pos(), QPoint(0, 0));
+    const Twips twips = Twips::forPrimaryScreen();
+    const QSizeF inner = window->pictureTwips();
+    QCOMPARE(window->size(),
+             QSize(twips.toPixels(inner.width() + 100), twips.toPixels(inner.height() + 600)));
+    QCOMPARE(window->minimumSize(), window->maximumSize());
+}
+
+void ReferenceWindowsTest::closingTheConsoleClosesReferenceWindows()
+{
+    m_console->HelpCommandsButton->trigger();
+    m_console->CableButton->trigger();
+    QPointer<QWidget> commands = m_console->commandsWindow();
+    QPointer<QWidget> cable = m_console->cableWindow();
+    m_console->close();
+    QTRY_VERIFY(!commands && !cable);
+}
+
+void ReferenceWindowsTest::aboutShowsVersionAndDateEachTime()
+{
+    for (int opening = 0; opening < 2; ++opening) {
+        QString version, date;
+        bool okHadFocus = false;
+        QTimer::singleShot(0, this, [&] {
+            auto *about = qobject_cast<frmAbout *>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            version = about->VersionLabel->text();
+            date = about->DateLabel->text();
+            okHadFocus = about->focusWidget() == about->OkButton;
+            about->OkButton->click();
+        });
+        m_console->AboutButton->trigger(); // returns when the box is closed
+        QCOMPARE(version, QString("Version 1.7"));
+        QCOMPARE(date, QString("26-May-2006"));
+        QVERIFY(okHadFocus);
+        QTRY_VERIFY(!m_console->aboutWindow());
+    }
+}
+
+void ReferenceWindowsTest::aboutClosesOnEnterButNotEscape()
+{
+    bool openAfterEscape = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget *about = QApplication::activeModalWidget();
+        if (!about)
+            return;
+        QTest::keyClick(about, Qt::Key_Escape);
+        openAfterEscape = about->isVisible();
+        QTest::keyClick(about, Qt::Key_Return);
+    });
+    m_console->AboutButton->trigger();
+    QVERIFY(openAfterEscape);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void ReferenceWindowsTest::cableSheetPrintout()
+{
+    // A plain red drawing, 120 x 60 pixels, so its place on the page can be found exactly.
+    QImage drawing(120, 60, QImage::Format_RGB32);
+    drawing.fill(Qt::red);
+    QVERIFY(drawing.save(m_folder->filePath(frmRS232::drawingFileName), "PNG"));
+    const QString pdf = m_folder->filePath("cable.pdf");
+    usePdfPrinter(pdf);
+
+    m_console->CableButton->trigger();
+    QVERIFY(m_console->cableWindow());
+    m_console->cableWindow()->RSPrintButton->trigger();
+    QVERIFY(m_messages.isEmpty());
+
+    // The header "TQX Orbivo Emulator  Version 1.7" starts at (100, 200) twips: 5 and 10 points,
+    // with two spaces before "Version".
+    struct Word
+    {
+        QString text;
+        double xMin, yMin, xMax, yMax;
+    };
+    QList<Word> words;
+    const QRegularExpression wordPattern(
+            R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    for (const QRegularExpressionMatch &m : wordPattern.globalMatch(pdfText(pdf, true))) {
+        words.append({m.captured(5), m.captured(1).toDouble(), m.captured(2).toDouble(),
+                      m.captured(3).toDouble(), m.captured(4).toDouble()});
+    }
+    QStringList texts;
+    for (const Word &word : words)
+        texts << word.text;
+    QCOMPARE(texts, QStringList({"TQX", "Orbivo", "Emulator", "Version", "1.7"}));
+    QVERIFY(qAbs(words[0].xMin - 5.0) < 1.0);
+    QVERIFY(words[0].yMin >= 9.5 && words[0].yMax <= 10.0 + 8.0 * 1.3);
+    const double oneSpace = words[1].xMin - words[0].xMax;
+    const double twoSpaces = words[3].xMin - words[2].xMax;
+    QVERIFY2(twoSpaces > 1.6 * oneSpace, qPrintable(QString("%1 %2").arg(oneSpace).arg(twoSpaces)));
+
+    // The drawing: 120 x 60 pixels at the screen's resolution, centred, top at 1200 twips.
+    QProcess render;
+    render.start("pdftoppm", {"-png", "-r", "72", "-singlefile", pdf, m_folder->filePath("page")});
+    QVERIFY(render.waitForFinished(30000));
+    const QImage page(m_folder->filePath("page.png"));
+    QVERIFY(!page.isNull());
+    QRect red;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 60 && c.blue() < 60)
+                red |= QRect(x, y, 1, 1);
+        }
+    }
+    const double widthPt = Twips::forPrimaryScreen().fromPixels(120) / 20.0;
+    const double heightPt = Twips::forPrimaryScreen().fromPixels(60) / 20.0;
+    const double leftPt = (12240 / 2 - Twips::forPrimaryScreen().fromPixels(120) / 2) / 20.0;
+    QVERIFY2(qAbs(red.left() - leftPt) <= 1.5, qPrintable(QString::number(red.left())));
+    QVERIFY2(qAbs(red.top() - 60.0) <= 1.5, qPrintable(QString::number(red.top())));
+    QVERIFY(qAbs(red.width() - widthPt) <= 1.5);
+    QVERIFY(qAbs(red.height() - heightPt) <= 1.5);
+}
+
+void ReferenceWindowsTest::cableSheetCarriesTheShippedDrawing()
+{
+    const QString pdf = m_folder->filePath("cable.pdf");
+    usePdfPrinter(pdf);
+    m_console->CableButton->trigger();
+    QVERIFY(m_console->cableWindow());
+    m_console->cableWindow()->RSPrintButton->trigger();
+    keepPrintout(pdf, "cable-sheet.pdf");
+
+    // The drawing goes to the page at its full resolution, once.
+    QProcess images;
+    images.start("pdfimages", {"-list", pdf});
+    QVERIFY(images.waitForFinished(30000));
+    const QStringList rows = QString::fromUtf8(images.readAllStandardOutput()).split('\n');
+    QCOMPARE(rows.filter(QRegularExpression(R"(^\s*1\s+\d+\s+image\s+529\s+550\s)")).size(), 1);
+}
+
+void ReferenceWindowsTest::commandReferencePrintsSelectionOrWholeDocument()
+{
+    const QString whole = m_folder->filePath("whole.pdf");
+    usePdfPrinter(whole);
+    m_console->HelpCommandsButton->trigger();
+    frmTQXcommands *window = m_console->commandsWindow();
+    QVERIFY(window);
+    window->CmdPrint->trigger();
+    keepPrintout(whole, "command-reference.pdf");
+    const QString text = pdfText(whole);
+    for (const char *expected : {"Echo", "Goto RA-Dec", "R34AB,12CE", "32-bit get Azm-Alt"})
+        QVERIFY2(text.contains(expected), expected);
+
+    const QString part = m_folder->filePath("part.pdf");
+    usePdfPrinter(part);
+    QTextCursor cursor = window->CommandsRT->document()->find("Cancel Goto");
+    QVERIFY(!cursor.isNull());
+    window->CommandsRT->setTextCursor(cursor);
+    window->CmdPrint->trigger();
+    const QString selection = pdfText(part).simplified();
+    QCOMPARE(selection, QString("Cancel Goto"));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void ReferenceWindowsTest::printingFailuresAreReported_data()
+{
+    QTest::addColumn<bool>("cable");
+    QTest::addColumn<bool>("noPrinter");
+    QTest::newRow("cable, no printer") << true << true;
+    QTest::newRow("cable, job refused") << true << false;
+    QTest::newRow("commands, no printer") << false << true;
+    QTest::newRow("commands, job refused") << false << false;
+}
+
+void ReferenceWindowsTest::printingFailuresAreReported()
+{
+    QFETCH(bool, cable);
+    QFETCH(bool, noPrinter);
+    if (noPrinter) {
+        setPrinterFactory([](QString *error) {
+            *error = "No printer is installed.";
+            return std::unique_ptr<QPrinter>();
+        });
+    } else {
+        usePdfPrinter(m_folder->filePath("no such folder/out.pdf"));
+    }
+    if (cable) {
+        m_console->CableButton->trigger();
+        m_console->cableWindow()->RSPrintButton->trigger();
+    } else {
+        m_console->HelpCommandsButton->trigger();
+        m_console->commandsWindow()->CmdPrint->trigger();
+    }
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(!m_messages.first().isEmpty());
+}
+
+QTEST_MAIN(ReferenceWindowsTest)
+#include "reference_windows_test.moc"
