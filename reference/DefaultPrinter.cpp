@@ -1,9 +1,11 @@
 #include "DefaultPrinter.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScreen>
 #include <QTextDocument>
 
 #include <utility>
@@ -49,12 +51,15 @@ bool printDocument(const QTextDocument &document, QPrinter *printer)
     if (!painter.begin(printer))
         return false;
 
-    // Lay a copy out on the printer itself, so that lengths given in screen pixels are scaled to
-    // the printer's resolution, and cut it into pages of the printable area.
+    // The copy keeps the layout it has on screen, cut into pages of the printable area, and the
+    // painter scales it to the printer's resolution, so that the printout looks like the screen.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double screenDpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    const double scale = printer->resolution() / screenDpi;
     std::unique_ptr<QTextDocument> copy(document.clone());
-    copy->documentLayout()->setPaintDevice(printer);
-    const QSizeF page(printer->width(), printer->height());
+    const QSizeF page(printer->width() / scale, printer->height() / scale);
     copy->setPageSize(page);
+    painter.scale(scale, scale);
 
     QAbstractTextDocumentLayout::PaintContext context;
     context.palette.setColor(QPalette::Text, Qt::black);

@@ -22,6 +22,13 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("About TQX Orbivo Emulator"));
 
+    QFont windowFont;
+    windowFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"),
+                            QStringLiteral("Liberation Sans")});
+    windowFont.setStyleHint(QFont::SansSerif);
+    windowFont.setPointSize(8);
+    setFont(windowFont);
+
     const Twips twips = Twips::forPrimaryScreen();
     auto place = [&](QWidget *widget, int left, int top, int width, int height) {
         widget->setParent(this);
@@ -34,9 +41,12 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     };
 
     Picture1 = new QLabel;
-    Picture1->setPixmap(QPixmap(QStringLiteral(":/images/telescope.png")));
     Picture1->setAlignment(Qt::AlignCenter);
     place(Picture1, 120, 180, 1452, 2952);
+    // The picture fills its box at any screen resolution.
+    Picture1->setPixmap(
+            QPixmap(QStringLiteral(":/images/telescope.png"))
+                    .scaled(Picture1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     Label1 = centred(QStringLiteral("TQX Orbivo Emulator"));
     QFont titleFont;
@@ -59,9 +69,9 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     place(VersionLabel, 2580, 1020, 3012, 252);
     DateLabel = centred(QString());
     place(DateLabel, 2580, 1320, 3012, 192);
-    Label2 = centred(QStringLiteral("Written by the TQX Orbivo Emulator project"));
+    Label2 = centred(QStringLiteral("By the TQX Orbivo Emulator project"));
     place(Label2, 2580, 1920, 3012, 252);
-    Label3 = centred(QStringLiteral("Questions: the TQX Orbivo Emulator project"));
+    Label3 = centred(QStringLiteral("Contact: see the project's README"));
     place(Label3, 2580, 2160, 3012, 252);
 
     Line1 = new QWidget;

@@ -77,6 +77,7 @@ bool frmTQXcommands::frmTQXcommands_Form_Load()
         showMessage(nullptr, errorText + QStringLiteral("\r\n") + path);
         return false;
     }
+    CommandsRT->moveCursor(QTextCursor::Start);
     return true;
 }
 
