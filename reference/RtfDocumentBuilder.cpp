@@ -37,7 +37,12 @@ void RtfDocumentBuilder::formatParagraph(QTextBlockFormat format, const QTextCha
         m_pageBreakPending = false;
     }
     m_cursor.setBlockFormat(format);
-    m_cursor.setBlockCharFormat(marker);
+    // The first block of a table cell carries the cell's own format (its padding) in its
+    // character format, which must survive.
+    if (m_cursor.blockCharFormat().isTableCellFormat())
+        m_cursor.mergeBlockCharFormat(marker);
+    else
+        m_cursor.setBlockCharFormat(marker);
 }
 
 void RtfDocumentBuilder::insertText(const QString &text, const QTextCharFormat &format,

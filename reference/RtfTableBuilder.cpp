@@ -11,8 +11,9 @@ namespace tqx {
 
 namespace {
 
-// Keeps text off the cell borders when the row defines no gap.
+// RTF's cell gap only separates text horizontally; vertically cells get a hairline of space.
 constexpr double leastCellPadding = 2.0;
+constexpr double verticalCellPadding = 1.0;
 
 } // namespace
 
@@ -42,7 +43,7 @@ QTextTableFormat RtfTableBuilder::tableFormat(int columns) const
 {
     QTextTableFormat format;
     format.setCellSpacing(0);
-    format.setCellPadding(std::max(leastCellPadding, twipsToPixels(m_cellGap)));
+    format.setCellPadding(verticalCellPadding);
     format.setBorderCollapse(true);
     format.setBorder(m_bordered ? 1 : 0);
     format.setBorderStyle(m_bordered ? QTextFrameFormat::BorderStyle_Solid
@@ -80,6 +81,7 @@ void RtfTableBuilder::enterCell(QTextCursor &cursor)
         m_column = 0;
         m_rowEnded = false;
         m_cursorInCell = true;
+        padCell();
         return;
     }
     if (m_rowEnded) {
@@ -96,6 +98,19 @@ void RtfTableBuilder::enterCell(QTextCursor &cursor)
         fitColumns(m_column + 1);
     cursor = m_table->cellAt(m_row, m_column).firstCursorPosition();
     m_cursorInCell = true;
+    padCell();
+}
+
+void RtfTableBuilder::padCell()
+{
+    QTextTableCell cell = m_table->cellAt(m_row, m_column);
+    QTextTableCellFormat format = cell.format().toTableCellFormat();
+    const double horizontal = std::max(leastCellPadding, twipsToPixels(m_cellGap));
+    format.setLeftPadding(horizontal);
+    format.setRightPadding(horizontal);
+    format.setTopPadding(verticalCellPadding);
+    format.setBottomPadding(verticalCellPadding);
+    cell.setFormat(format);
 }
 
 bool RtfTableBuilder::endCell()

@@ -39,6 +39,7 @@ public:
 private:
     int definedColumns() const;
     void fitColumns(int count);
+    void padCell();
     QTextTableFormat tableFormat(int columns) const;
 
     std::vector<int> m_boundaries;
