@@ -13,7 +13,8 @@ namespace tqx {
 void RtfCharacterFormat::setHalfPoints(int value)
 {
     // \fs0 and negative sizes are damage; a huge size would make rendering allocate huge glyphs.
-    halfPoints = value <= 0 ? defaultHalfPoints : std::min(value, largestHalfPoints);
+    halfPoints = value <= 0 ? defaultHalfPoints
+                            : std::clamp(value, smallestHalfPoints, largestHalfPoints);
 }
 
 QTextCharFormat RtfCharacterFormat::toCharFormat(const RtfFontTable &fonts,

@@ -14,8 +14,10 @@ struct RtfCharacterFormat
     enum class Script { Normal, Superscript, Subscript };
     enum class Capitals { Normal, All, Small };
 
-    // \fs of 1 638 points is the largest size word processors offer.
+    // 1 638 points is the largest size word processors offer. Qt shrinks super- and subscripts to
+    // two thirds in whole points, which turns anything below 2 points into an invalid 0.
     static constexpr int defaultHalfPoints = 24;
+    static constexpr int smallestHalfPoints = 4;
     static constexpr int largestHalfPoints = 3276;
 
     bool bold = false;

@@ -54,11 +54,12 @@ TEST(RtfCharacterFormats, groupEndRestoresAndPlainResets)
 TEST(RtfCharacterFormats, fontSizesAreHalfPointsWithinLimits)
 {
     QTextDocument document;
-    readOrFail(rtfDocument("\\fs21 a\\fs99999999999999 b\\fs0 c\\fs-8 d"), document);
+    readOrFail(rtfDocument("\\fs21 a\\fs99999999999999 b\\fs0 c\\fs-8 d\\fs1 e"), document);
     EXPECT_DOUBLE_EQ(formatOf(document, "a").fontPointSize(), 10.5);
     EXPECT_DOUBLE_EQ(formatOf(document, "b").fontPointSize(), 1638.0);
     EXPECT_DOUBLE_EQ(formatOf(document, "c").fontPointSize(), 12.0);
     EXPECT_DOUBLE_EQ(formatOf(document, "d").fontPointSize(), 12.0);
+    EXPECT_DOUBLE_EQ(formatOf(document, "e").fontPointSize(), 2.0);
 }
 
 TEST(RtfCharacterFormats, unknownColoursAndFontsFallBackToDefaults)
