@@ -1,9 +1,13 @@
+#include "CommandLine.h"
 #include "frmMain.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    if (tqx::wantsCommandLine(argc, argv))
+        return tqx::runCommandLine(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX Orbivo Emulator"));
     QApplication::setApplicationVersion(QStringLiteral("1.7"));

@@ -65,7 +65,7 @@ std::vector<double> runClient(int master, int exchanges)
             break;
         int received = 0;
         while (received < 10) {
-            pollfd pending { master, POLLIN, 0 };
+            pollfd pending {master, POLLIN, 0};
             if (::poll(&pending, 1, 5000) <= 0) {
                 std::fprintf(stderr, "no reply after %d exchanges\n", i);
                 return latencies;
@@ -75,7 +75,8 @@ std::vector<double> runClient(int master, int exchanges)
                 return latencies;
             received += static_cast<int>(n);
         }
-        latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        latencies.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     return latencies;
 }

@@ -12,6 +12,7 @@ const QString comPortKey = QStringLiteral("com_port");
 const QString hcVersionKey = QStringLiteral("hc_version");
 const QString leftKey = QStringLiteral("left_position");
 const QString topKey = QStringLiteral("top_position");
+const QString portNameKey = QStringLiteral("port_name");
 
 // Positions far beyond any desktop are not a window position but a damaged value.
 constexpr double largestPosition = 1.0e7;
@@ -48,7 +49,10 @@ QString positionText(double twips)
 
 } // namespace
 
-ConsoleSettings::ConsoleSettings() : m_store(openStore()) { }
+ConsoleSettings::ConsoleSettings()
+    : m_store(openStore())
+{
+}
 
 ConsoleSettings::~ConsoleSettings() = default;
 
@@ -64,6 +68,7 @@ ConsoleSettingsValues ConsoleSettings::load() const
     values.hcVersion = m_store->value(hcVersionKey, values.hcVersion).toString();
     values.leftTwips = positionFrom(m_store->value(leftKey), values.leftTwips);
     values.topTwips = positionFrom(m_store->value(topKey), values.topTwips);
+    values.portName = m_store->value(portNameKey).toString();
     return values;
 }
 
@@ -73,6 +78,7 @@ void ConsoleSettings::save(const ConsoleSettingsValues &values)
     m_store->setValue(hcVersionKey, values.hcVersion);
     m_store->setValue(leftKey, positionText(values.leftTwips));
     m_store->setValue(topKey, positionText(values.topTwips));
+    m_store->setValue(portNameKey, values.portName);
     m_store->sync();
 }
 

@@ -15,6 +15,9 @@ struct ConsoleSettingsValues
     QString hcVersion = QStringLiteral("22");
     double leftTwips = 100; // the window's left edge, twips from the left of the screen
     double topTwips = 100;
+    // The selected entry when it lies beyond the eight numbered ports (a system port by its
+    // name, or the virtual port); empty otherwise.
+    QString portName;
 };
 
 // The per-user settings store: application "TQX_Emulator", section "Defaults", every value held

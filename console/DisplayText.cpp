@@ -30,4 +30,9 @@ QString bufferText(const Bytes &buffer, std::uint64_t droppedBytes)
     return text;
 }
 
+QString exchangeTimeText(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
 } // namespace tqx

@@ -2,6 +2,7 @@
 
 #include "Bytes.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -15,5 +16,8 @@ QString displayText(const Bytes &bytes);
 
 // The command input buffer as the console shows it, with a note of the bytes that were not kept.
 QString bufferText(const Bytes &buffer, std::uint64_t droppedBytes);
+
+// The time of an exchange as the logs write it: local date and time to the millisecond.
+QString exchangeTimeText(const QDateTime &time);
 
 } // namespace tqx

@@ -5,7 +5,8 @@
 namespace tqx {
 
 LogModel::LogModel(QObject *parent, std::size_t maxLines)
-    : QAbstractListModel(parent), m_maxLines(maxLines)
+    : QAbstractListModel(parent)
+    , m_maxLines(maxLines)
 {
 }
 

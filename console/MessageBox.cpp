@@ -1,5 +1,6 @@
 #include "MessageBox.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include <utility>
@@ -26,6 +27,27 @@ void showMessage(QWidget *parent, const QString &text)
 MessageSink setMessageSink(MessageSink sink)
 {
     return std::exchange(currentSink(), std::move(sink));
+}
+
+namespace {
+SaveFileNameSink &currentSaveSink()
+{
+    static SaveFileNameSink sink;
+    return sink;
+}
+} // namespace
+
+QString askSaveFileName(QWidget *parent, const QString &caption, const QString &suggestedPath)
+{
+    if (const SaveFileNameSink &sink = currentSaveSink())
+        return sink(parent, suggestedPath);
+    return QFileDialog::getSaveFileName(parent, caption, suggestedPath,
+                                        QStringLiteral("Text files (*.txt);;All files (*)"));
+}
+
+SaveFileNameSink setSaveFileNameSink(SaveFileNameSink sink)
+{
+    return std::exchange(currentSaveSink(), std::move(sink));
 }
 
 } // namespace tqx

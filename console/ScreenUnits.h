@@ -12,7 +12,10 @@ namespace tqx {
 class Twips
 {
 public:
-    explicit Twips(double logicalDpi) : m_pixelsPerTwip(logicalDpi / 1440.0) { }
+    explicit Twips(double logicalDpi)
+        : m_pixelsPerTwip(logicalDpi / 1440.0)
+    {
+    }
 
     int toPixels(double twips) const;
     double fromPixels(int pixels) const { return pixels / m_pixelsPerTwip; }

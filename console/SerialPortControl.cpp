@@ -5,16 +5,22 @@
 namespace tqx {
 
 SerialPortControl::SerialPortControl(QObject *parent)
-    : QObject(parent), m_port(this), m_portNameMapper(platformPortName)
+    : QObject(parent)
+    , m_port(this)
+    , m_virtual(this)
+    , m_portNameMapper(platformPortName)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialPortControl::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortControl::onErrorOccurred);
+    connect(&m_virtual, &VirtualPort::readyRead, this, &SerialPortControl::onReadyRead);
+    connect(&m_virtual, &VirtualPort::failed, this, &SerialPortControl::onVirtualPortFailed);
 }
 
 SerialPortControl::~SerialPortControl()
 {
     // No signal may reach a half-destroyed owner while the port shuts down.
     m_port.disconnect(this);
+    m_virtual.disconnect(this);
 }
 
 void SerialPortControl::setPortNameMapper(PortNameMapper mapper)
@@ -22,10 +28,38 @@ void SerialPortControl::setPortNameMapper(PortNameMapper mapper)
     m_portNameMapper = mapper ? std::move(mapper) : PortNameMapper(platformPortName);
 }
 
-QString SerialPortControl::portName() const { return m_portNameMapper(m_commPort); }
+void SerialPortControl::setCommPort(int portNumber)
+{
+    m_kind = Kind::Numbered;
+    m_commPort = portNumber;
+}
+
+void SerialPortControl::setSystemPort(const QString &systemName)
+{
+    m_kind = Kind::Named;
+    m_systemName = systemName;
+}
+
+void SerialPortControl::setVirtualPort() { m_kind = Kind::Virtual; }
+
+QString SerialPortControl::portName() const
+{
+    switch (m_kind) {
+    case Kind::Numbered:
+        return m_portNameMapper(m_commPort);
+    case Kind::Named:
+        return m_systemName;
+    case Kind::Virtual:
+        break;
+    }
+    return m_virtual.clientDevice();
+}
 
 bool SerialPortControl::open(QString *errorText)
 {
+    if (m_kind == Kind::Virtual)
+        return m_virtual.open(errorText);
+
     m_port.setPortName(portName());
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);
@@ -46,6 +80,7 @@ bool SerialPortControl::open(QString *errorText)
 
 bool SerialPortControl::close(QString *errorText)
 {
+    m_virtual.close();
     if (!m_port.isOpen())
         return true;
     m_port.clearError();
@@ -59,13 +94,22 @@ bool SerialPortControl::close(QString *errorText)
 
 Bytes SerialPortControl::Input()
 {
-    const QByteArray received = m_port.readAll();
+    const QByteArray received = m_virtual.isOpen() ? m_virtual.readAll() : m_port.readAll();
     return Bytes(received.constData(), static_cast<std::size_t>(received.size()));
 }
 
 void SerialPortControl::Output(const Bytes &bytes)
 {
-    if (bytes.empty() || !m_port.isOpen())
+    if (bytes.empty())
+        return;
+    if (m_virtual.isOpen()) {
+        QString errorText;
+        if (!m_virtual.write(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                             &errorText))
+            onVirtualPortFailed(errorText);
+        return;
+    }
+    if (!m_port.isOpen())
         return;
     m_port.write(bytes.data(), static_cast<qint64>(bytes.size()));
     // Hand the reply to the line now rather than on a later pass of the event loop, so that
@@ -89,6 +133,12 @@ void SerialPortControl::onErrorOccurred(QSerialPort::SerialPortError error)
     const QString errorText = m_port.errorString();
     m_port.close();
     m_port.clearError();
+    emit portFailed(errorText);
+}
+
+void SerialPortControl::onVirtualPortFailed(const QString &errorText)
+{
+    m_virtual.close();
     emit portFailed(errorText);
 }
 

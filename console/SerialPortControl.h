@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SerialControl.h"
+#include "VirtualPort.h"
 
 #include <QObject>
 #include <QSerialPort>
@@ -27,17 +28,26 @@ public:
     // pseudo-terminals.
     void setPortNameMapper(PortNameMapper mapper);
 
-    void setCommPort(int portNumber) { m_commPort = portNumber; }
+    // The port to open next: one of the numbered ports of the port list, a port by its system
+    // name ("/dev/ttyUSB0", "COM12"), or a virtual port made at open().
+    void setCommPort(int portNumber);
+    void setSystemPort(const QString &systemName);
+    void setVirtualPort();
     int commPort() const { return m_commPort; }
+    bool isVirtual() const { return m_kind == Kind::Virtual; }
     QString portName() const;
 
-    // Opens the port chosen with setCommPort(). On failure returns false with the port's own
-    // description of the error.
+    // While a virtual port is open: the device client software opens, and its stable link.
+    QString clientDevice() const { return m_virtual.clientDevice(); }
+    QString publishedLink() const { return m_virtual.publishedLink(); }
+
+    // Opens the chosen port. On failure returns false with the port's own description of the
+    // error.
     bool open(QString *errorText);
     // Closes the port. Returns false with a description if closing reported an error; the port
     // is closed either way.
     bool close(QString *errorText);
-    bool isOpen() const { return m_port.isOpen(); }
+    bool isOpen() const { return m_port.isOpen() || m_virtual.isOpen(); }
 
     int CommEvent() const override { return m_event; }
     Bytes Input() override;
@@ -52,10 +62,16 @@ signals:
 private:
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    void onVirtualPortFailed(const QString &errorText);
+
+    enum class Kind { Numbered, Named, Virtual };
 
     QSerialPort m_port;
+    VirtualPort m_virtual;
     PortNameMapper m_portNameMapper;
+    Kind m_kind = Kind::Numbered;
     int m_commPort = 1;
+    QString m_systemName;
     int m_event = 0;
 };
 

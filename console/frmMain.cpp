@@ -3,6 +3,7 @@
 #include "DisplayText.h"
 #include "LogModel.h"
 #include "MessageBox.h"
+#include "PortNames.h"
 #include "ScreenUnits.h"
 #include "SerialPortControl.h"
 #include "frmAbout.h"
@@ -10,9 +11,12 @@
 #include "frmTQXcommands.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 namespace tqx {
 
@@ -84,7 +89,8 @@ QString fromStd(const std::string &text)
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("TQX Orbivo Emulator "));
     QIcon icon(QStringLiteral(":/images/program-icon.png"));
@@ -94,6 +100,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     m_interpreter = std::make_unique<CommandInterpreter>(*Comm, *this);
     buildControls();
     buildMenu();
+    buildStatusBar();
     connectHandlers();
     m_refreshTimer.setSingleShot(true);
     m_refreshTimer.setInterval(refreshIntervalMs);
@@ -164,6 +171,16 @@ void frmMain::buildControls()
     };
     InputList = makeLog(m_inputLog, commandLogColor, 120);
     RespList = makeLog(m_respLog, responseLogColor, 3180);
+
+    CopyLogButton = new QAction(QStringLiteral("Copy"), this);
+    CopyLogButton->setShortcut(QKeySequence::Copy);
+    CopyLogButton->setShortcutContext(Qt::WidgetShortcut);
+    SaveLogButton = new QAction(QStringLiteral("Save Log As..."), this);
+    for (QListView *log : {InputList, RespList}) {
+        log->setContextMenuPolicy(Qt::ActionsContextMenu);
+        log->addAction(CopyLogButton);
+        log->addAction(SaveLogButton);
+    }
 
     ClearButton = new QPushButton(QStringLiteral("Clear"));
     ClearButton->setToolTip(QStringLiteral("Clear Command and Response area"));
@@ -256,6 +273,8 @@ void frmMain::connectHandlers()
     connect(HelpCommandsButton, &QAction::triggered, this,
             &frmMain::frmMain_HelpCommandsButton_Click);
     connect(CableButton, &QAction::triggered, this, &frmMain::frmMain_CableButton_Click);
+    connect(CopyLogButton, &QAction::triggered, this, &frmMain::frmMain_CopyLogButton_Click);
+    connect(SaveLogButton, &QAction::triggered, this, &frmMain::frmMain_SaveLogButton_Click);
     connect(Comm, &SerialPortControl::commEvent, this, &frmMain::frmMain_Comm_OnComm);
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &SerialPortControl::portFailed, this, &frmMain::onPortFailed,
@@ -271,13 +290,35 @@ void frmMain::frmMain_Form_Load()
     m_interpreter->mount().setStartValues();
     for (int portNumber = 1; portNumber <= 8; ++portNumber)
         ComCombo->addItem(QStringLiteral("Com %1").arg(portNumber), portNumber);
+    appendExtraPorts();
     restoreSettings();
+}
+
+// After the eight numbered ports: the system's other serial ports by name, then a virtual port
+// where the platform can make one. Their item data is the system name, empty for the virtual port.
+void frmMain::appendExtraPorts()
+{
+    for (const QString &name : extraSystemPorts())
+        ComCombo->addItem(name, name);
+    if (VirtualPort::isSupported())
+        ComCombo->addItem(QLatin1String(virtualPortEntry), QString());
+}
+
+void frmMain::selectSavedPort(const ConsoleSettingsValues &values)
+{
+    if (values.portName.isEmpty()) {
+        ComCombo->setCurrentIndex(values.comPort);
+        return;
+    }
+    // An entry beyond the eight is found by its name; one that is gone falls back to "Com 1".
+    const int index = ComCombo->findText(values.portName, Qt::MatchExactly);
+    ComCombo->setCurrentIndex(index >= 8 ? index : 0);
 }
 
 void frmMain::restoreSettings()
 {
     const ConsoleSettingsValues values = m_settings.load();
-    ComCombo->setCurrentIndex(values.comPort);
+    selectSavedPort(values);
     VerText->setText(values.hcVersion);
     restorePosition(values.leftTwips, values.topTwips);
 }
@@ -308,6 +349,11 @@ void frmMain::frmMain_Form_Unload()
     const Twips twips = Twips::forPrimaryScreen();
     ConsoleSettingsValues values;
     values.comPort = selectedPortIndex();
+    if (values.comPort >= 8) {
+        // "com_port" keeps a value that every version understands.
+        values.portName = ComCombo->itemText(values.comPort);
+        values.comPort = 0;
+    }
     values.hcVersion = VerText->text();
     values.leftTwips = twips.fromPixels(pos().x());
     values.topTwips = twips.fromPixels(pos().y());
@@ -342,7 +388,7 @@ void frmMain::frmMain_StartButton_Click()
             showMessage(this, QStringLiteral("No port is selected: choose one from the list."));
             return;
         }
-        Comm->setCommPort(static_cast<qint16>(ComCombo->itemData(index).toInt()));
+        choosePort(index);
         QString errorText;
         if (!Comm->open(&errorText)) {
             showMessage(this, errorText);
@@ -350,6 +396,7 @@ void frmMain::frmMain_StartButton_Click()
         }
         PortIsOpen = true;
         showRunning();
+        showVirtualPortPaths(Comm->isVirtual());
         return;
     }
 
@@ -357,6 +404,7 @@ void frmMain::frmMain_StartButton_Click()
     const bool closed = Comm->close(&errorText);
     PortIsOpen = false;
     showStopped();
+    showVirtualPortPaths(false);
     if (!closed)
         showMessage(this, errorText);
 }
@@ -381,7 +429,53 @@ void frmMain::onPortFailed(const QString &errorText)
         return;
     PortIsOpen = false;
     showStopped();
+    showVirtualPortPaths(false);
     showMessage(this, errorText);
+}
+
+void frmMain::choosePort(int index)
+{
+    const QVariant data = ComCombo->itemData(index);
+    if (data.typeId() == QMetaType::Int)
+        Comm->setCommPort(static_cast<qint16>(data.toInt()));
+    else if (data.toString().isEmpty())
+        Comm->setVirtualPort();
+    else
+        Comm->setSystemPort(data.toString());
+}
+
+void frmMain::buildStatusBar()
+{
+    VirtualDeviceText = new QLineEdit(this);
+    VirtualLinkText = new QLineEdit(this);
+    for (QLineEdit *path : {VirtualDeviceText, VirtualLinkText}) {
+        path->setReadOnly(true);
+        path->setFrame(false);
+        path->setToolTip(QStringLiteral("Open this path as the serial port in client software"));
+    }
+    statusBar()->addWidget(new QLabel(QStringLiteral("Client software opens:"), this));
+    statusBar()->addWidget(VirtualDeviceText, 1);
+    statusBar()->addWidget(new QLabel(QStringLiteral("or"), this));
+    statusBar()->addWidget(VirtualLinkText, 2);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();
+}
+
+// The paths of a running virtual port stay in view, selectable and copyable, below the console.
+void frmMain::showVirtualPortPaths(bool running)
+{
+    if (running == !statusBar()->isHidden())
+        return;
+    const int change = statusBar()->sizeHint().height();
+    if (running) {
+        VirtualDeviceText->setText(Comm->clientDevice());
+        VirtualLinkText->setText(Comm->publishedLink());
+        statusBar()->show();
+        resize(width(), height() + change);
+    } else {
+        statusBar()->hide();
+        resize(width(), height() - change);
+    }
 }
 
 void frmMain::frmMain_ClearButton_Click()
@@ -435,8 +529,35 @@ void frmMain::showReferenceWindow(QWidget *window)
 
 void frmMain::frmMain_Comm_OnComm() { m_interpreter->frmMain_Comm_OnComm(); }
 
+void frmMain::frmMain_CopyLogButton_Click()
+{
+    QListView *log = RespList->hasFocus() ? RespList : InputList;
+    QStringList lines;
+    for (const QModelIndex &index : log->selectionModel()->selectedIndexes())
+        lines << index.data().toString();
+    if (!lines.isEmpty())
+        QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+void frmMain::frmMain_SaveLogButton_Click()
+{
+    const QString suggested = QDir::home().filePath(
+            QStringLiteral("tqx-exchange-%1.txt")
+                    .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    const QString path = askSaveFileName(this, QStringLiteral("Save Log As"), suggested);
+    if (path.isEmpty())
+        return;
+    QString errorText;
+    if (!m_journal.saveTo(path, &errorText))
+        showMessage(this,
+                    QStringLiteral("The log could not be saved to %1:\n%2")
+                            .arg(QDir::toNativeSeparators(path), errorText));
+}
+
 void frmMain::InputListAddItem(const Bytes &line)
 {
+    m_journalCommand = line;
+    m_journalTime = QDateTime::currentDateTime();
     m_inputLog->append(line);
     scheduleRefresh();
 }
@@ -451,12 +572,14 @@ void frmMain::SetInputLabel(const std::string &text)
 
 void frmMain::InputListClear()
 {
+    m_journal.clear();
     m_inputLog->clear();
     m_inputSelection.reset();
 }
 
 void frmMain::RespListAddItem(const Bytes &line)
 {
+    m_journal.record(m_journalTime, m_journalCommand, line);
     m_respLog->append(line);
     scheduleRefresh();
 }

@@ -3,6 +3,7 @@
 #include "CommandInterpreter.h"
 #include "ConsoleDisplay.h"
 #include "ConsoleSettings.h"
+#include "ExchangeJournal.h"
 #include "frmAbout.h"
 #include "frmRS232.h"
 #include "frmTQXcommands.h"
@@ -22,6 +23,7 @@ class QListView;
 class QMenu;
 class QPushButton;
 class QWidget;
+class QLabel;
 
 namespace tqx {
 
@@ -70,6 +72,14 @@ public:
     QAction *HelpCommandsButton = nullptr;
     QAction *CableButton = nullptr;
 
+    // The logs' context menu.
+    QAction *CopyLogButton = nullptr;
+    QAction *SaveLogButton = nullptr;
+
+    // While a virtual port runs: the paths client software opens, in the status bar.
+    QLineEdit *VirtualDeviceText = nullptr;
+    QLineEdit *VirtualLinkText = nullptr;
+
     // The program's version text, offered to the other windows.
     QString ProgramVersion;
     // True from a successful Start until Stop; the only record of whether the port is open.
@@ -101,6 +111,11 @@ public:
     void frmMain_HelpCommandsButton_Click();
     void frmMain_CableButton_Click();
     void frmMain_Comm_OnComm();
+    void frmMain_CopyLogButton_Click();
+    void frmMain_SaveLogButton_Click();
+
+    // Every exchange since the last Clear, with its time.
+    ExchangeJournal &journal() { return m_journal; }
 
     // ConsoleDisplay: the interpreter's calls are gathered here and shown at the next refresh.
     void InputListAddItem(const Bytes &line) override;
@@ -127,6 +142,11 @@ private:
     void connectHandlers();
     void showStopped();
     void showRunning();
+    void buildStatusBar();
+    void appendExtraPorts();
+    void selectSavedPort(const ConsoleSettingsValues &values);
+    void choosePort(int index);
+    void showVirtualPortPaths(bool running);
     void restoreSettings();
     void restorePosition(double leftTwips, double topTwips);
     void onPortFailed(const QString &errorText);
@@ -150,6 +170,10 @@ private:
     QString m_respLabelText = QStringLiteral("0");
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
+
+    ExchangeJournal m_journal;
+    Bytes m_journalCommand; // the command of the exchange being logged
+    QDateTime m_journalTime;
 };
 
 } // namespace tqx

@@ -7,7 +7,8 @@
 namespace tqx {
 
 CommandInterpreter::CommandInterpreter(SerialControl &port, ConsoleDisplay &display)
-    : m_port(port), m_display(display)
+    : m_port(port)
+    , m_display(display)
 {
     m_commandBuffer.reserve(maxBufferSize);
 }

@@ -15,7 +15,8 @@ constexpr std::uint32_t orange = 0x0080FF; // red 255, green 128
 constexpr std::uint32_t darkGrey = 0x404040;
 } // namespace
 
-frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+frmAbout::frmAbout(QWidget *parent)
+    : QDialog(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint

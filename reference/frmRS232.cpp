@@ -37,7 +37,8 @@ double roundHalfEven(double value)
 
 } // namespace
 
-frmRS232::frmRS232(const QString &programVersion) : m_programVersion(programVersion)
+frmRS232::frmRS232(const QString &programVersion)
+    : m_programVersion(programVersion)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint

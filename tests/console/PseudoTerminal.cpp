@@ -18,6 +18,9 @@ PseudoTerminal::PseudoTerminal()
     }
     m_slavePath = QString::fromLocal8Bit(name);
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // A program started by the test must not hold either end open behind its back.
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     // Raw until the program configures the port, so that nothing is echoed or translated.
     termios settings {};
     tcgetattr(m_slave, &settings);

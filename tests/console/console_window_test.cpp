@@ -63,6 +63,7 @@ void ConsoleWindowTest::init()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config->path());
     m_messages.clear();
     tqx::setMessageSink([this](QWidget *, const QString &text) { m_messages << text; });
+    tqx::setSystemPortLister([] { return QStringList(); });
 }
 
 void ConsoleWindowTest::cleanup() { tqx::setMessageSink({}); }
@@ -105,7 +106,8 @@ void ConsoleWindowTest::firstRunState()
     auto window = makeWindow();
     QCOMPARE(window->windowTitle(), QString("TQX Orbivo Emulator  - Version 1.7"));
     QCOMPARE(window->ProgramVersion, QString("Version 1.7"));
-    QCOMPARE(window->ComCombo->count(), 8);
+    QCOMPARE(window->ComCombo->count(), 9);
+    QCOMPARE(window->ComCombo->itemText(8), QString("Virtual port"));
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(window->ComCombo->itemText(i), QString("Com %1").arg(i + 1));
         QCOMPARE(window->ComCombo->itemData(i).toInt(), i + 1);

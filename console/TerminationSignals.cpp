@@ -1,0 +1,74 @@
+#include "TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace tqx {
+
+#ifdef Q_OS_UNIX
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: the event loop does the rest.
+void forwardSignal(int signalNumber)
+{
+    const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+#endif
+
+TerminationSignals::TerminationSignals(QObject *parent)
+    : QObject(parent)
+{
+#ifdef Q_OS_UNIX
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    for (int fd : signalPipe)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::onSignal);
+
+    struct sigaction action
+    {
+    };
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+#endif
+}
+
+TerminationSignals::~TerminationSignals()
+{
+#ifdef Q_OS_UNIX
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    delete m_notifier;
+    for (int &fd : signalPipe) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+#endif
+}
+
+void TerminationSignals::onSignal()
+{
+#ifdef Q_OS_UNIX
+    unsigned char byte = 0;
+    if (::read(signalPipe[0], &byte, 1) == 1)
+        emit terminationRequested(byte);
+#endif
+}
+
+} // namespace tqx

@@ -1,0 +1,163 @@
+// The program run without a window, as a separate process driven by a test client.
+
+#include "PseudoTerminal.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+class HeadlessTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void commandLine_data();
+    void commandLine();
+    void virtualPortEndToEndAndSigterm();
+    void lostPortEndsWithFailure();
+
+private:
+    void start(QProcess &process, const QStringList &arguments);
+    QString waitForListening(QProcess &process);
+
+    std::unique_ptr<QTemporaryDir> m_runtime;
+};
+
+void HeadlessTest::init() { m_runtime = std::make_unique<QTemporaryDir>(); }
+
+void HeadlessTest::start(QProcess &process, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", m_runtime->path());
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    process.setProcessEnvironment(environment);
+    process.start(TQX_EXECUTABLE, arguments);
+    QVERIFY(process.waitForStarted());
+}
+
+// Returns the first line, which says where clients connect.
+QString HeadlessTest::waitForListening(QProcess &process)
+{
+    QDeadlineTimer deadline(10000);
+    while (!process.canReadLine() && !deadline.hasExpired())
+        process.waitForReadyRead(100);
+    return QString::fromUtf8(process.readLine()).trimmed();
+}
+
+void HeadlessTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // expected in standard output or standard error
+
+    QTest::newRow("version") << QStringList {"--version"} << 0 << "1.7";
+    QTest::newRow("help") << QStringList {"--help"} << 0 << "--headless";
+    QTest::newRow("headless without a port") << QStringList {"--headless"} << 2 << "--port";
+    QTest::newRow("port without headless")
+            << QStringList {"--port", "virtual"} << 2 << "--headless";
+    QTest::newRow("port that cannot be opened")
+            << QStringList {"--headless", "--port", "/nonexistent/ttyX"} << 1 << "cannot open";
+    QTest::newRow("log that cannot be written")
+            << QStringList {"--headless", "--port", "virtual", "--log", "/nonexistent/x.log"} << 2
+            << "cannot write the log";
+}
+
+void HeadlessTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcess process;
+    start(process, arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString printed = QString::fromUtf8(process.readAllStandardOutput())
+            + QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(printed.contains(output), qPrintable(printed));
+}
+
+void HeadlessTest::virtualPortEndToEndAndSigterm()
+{
+    const QString log = m_runtime->filePath("exchange.log");
+    QProcess process;
+    start(process, {"--headless", "--port", "virtual", "--version-reply", "41", "--log", log});
+    const QString listening = waitForListening(process);
+    const QString link = m_runtime->filePath("tqx-orbivo-emulator.pty");
+    QVERIFY2(listening.contains(link), qPrintable(listening));
+    QVERIFY(QFileInfo(link).isSymLink());
+
+    const int client = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(client >= 0);
+    termios settings {};
+    tcgetattr(client, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(client, TCSANOW, &settings);
+    auto exchange = [client](const QByteArray &command, int replyLength) {
+        [[maybe_unused]] const ssize_t n = ::write(client, command.constData(), command.size());
+        QByteArray reply;
+        while (reply.size() < replyLength) {
+            char buffer[64];
+            const ssize_t got = ::read(client, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            reply.append(buffer, got);
+        }
+        return reply;
+    };
+    QCOMPARE(exchange("E", 10), QByteArray("310C,0BBB#"));
+    QCOMPARE(exchange("V", 2), QByteArray("41"));
+    QCOMPARE(exchange("R34AB", 0), QByteArray());
+    QTest::qWait(50);
+    QCOMPARE(exchange(",12CE", 1), QByteArray("#"));
+    QCOMPARE(exchange(QByteArray("T\x02", 2), 1), QByteArray("#"));
+
+    // SIGTERM while the client still holds its end.
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    ::close(client);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+
+    const QStringList lines
+            = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList expected {"E\t310C,0BBB#", "V\t41", "R34AB,12CE\t#", "T\\x02\t#"};
+    QCOMPARE(lines.size(), expected.size());
+    const QRegularExpression time(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t)");
+    for (int i = 0; i < expected.size(); ++i) {
+        QVERIFY2(time.match(lines[i]).hasMatch(), qPrintable(lines[i]));
+        QVERIFY2(lines[i].endsWith(expected[i]), qPrintable(lines[i]));
+    }
+    QFile logFile(log);
+    QVERIFY(logFile.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(logFile.readAll()).split('\n', Qt::SkipEmptyParts), lines);
+}
+
+void HeadlessTest::lostPortEndsWithFailure()
+{
+    PseudoTerminal pty;
+    QProcess process;
+    start(process, {"--headless", "--port", pty.slavePath()});
+    QVERIFY(waitForListening(process).contains(pty.slavePath()));
+    pty.closeSlave();
+    pty.write("E");
+    QCOMPARE(pty.read(10), QByteArray("310C,0BBB#"));
+    pty.closeMaster();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("failed"));
+}
+
+QTEST_GUILESS_MAIN(HeadlessTest)
+#include "headless_test.moc"

@@ -1,0 +1,259 @@
+// The ports beyond the eight numbered ones: system ports by name, the virtual port, the saved
+// choice, and saving the exchange.
+
+#include "MessageBox.h"
+#include "PortNames.h"
+#include "PseudoTerminal.h"
+#include "SerialPortControl.h"
+#include "VirtualPort.h"
+#include "frmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+using tqx::frmMain;
+
+namespace {
+
+// A client on a path: opens it raw, writes a command, reads the reply.
+class PathClient
+{
+public:
+    explicit PathClient(const QString &path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        if (m_fd >= 0) {
+            termios settings {};
+            tcgetattr(m_fd, &settings);
+            cfmakeraw(&settings);
+            tcsetattr(m_fd, TCSANOW, &settings);
+        }
+    }
+    ~PathClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool isOpen() const { return m_fd >= 0; }
+
+    QByteArray exchange(const QByteArray &command, int replyLength)
+    {
+        [[maybe_unused]] const ssize_t written = ::write(m_fd, command.constData(), command.size());
+        QByteArray reply;
+        QDeadlineTimer deadline(3000);
+        while (reply.size() < replyLength && !deadline.hasExpired()) {
+            char buffer[256];
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            if (n > 0)
+                reply.append(buffer, n);
+            else
+                QTest::qWait(2);
+        }
+        return reply;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+class PortChoiceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void extraPortsFollowTheEight();
+    void systemPortByName();
+    void portNameRoundTrip_data();
+    void portNameRoundTrip();
+    void virtualPortEndToEnd();
+    void saveLogAs();
+
+private:
+    QString storedValue(const QString &key);
+
+    std::unique_ptr<QTemporaryDir> m_config;
+    QStringList m_messages;
+    QStringList m_systemPorts;
+};
+
+void PortChoiceTest::init()
+{
+    m_config = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_config->path());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_config->path()));
+    m_messages.clear();
+    tqx::setMessageSink([this](QWidget *, const QString &text) { m_messages << text; });
+    m_systemPorts = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    tqx::setSystemPortLister([this] { return m_systemPorts; });
+}
+
+void PortChoiceTest::cleanup()
+{
+    tqx::setMessageSink({});
+    tqx::setSaveFileNameSink({});
+    tqx::setSystemPortLister({});
+}
+
+QString PortChoiceTest::storedValue(const QString &key)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "TQX_Emulator", "TQX_Emulator");
+    return store.value("Defaults/" + key).toString();
+}
+
+void PortChoiceTest::extraPortsFollowTheEight()
+{
+    frmMain window;
+    QStringList entries;
+    for (int i = 0; i < window.ComCombo->count(); ++i)
+        entries << window.ComCombo->itemText(i);
+    const QStringList expected {"Com 1", "Com 2", "Com 3", "Com 4",        "Com 5",
+                                "Com 6", "Com 7", "Com 8", "/dev/ttyUSB0", "Virtual port"};
+    QCOMPARE(entries, expected);
+    QCOMPARE(window.selectedPortIndex(), 0);
+}
+
+void PortChoiceTest::systemPortByName()
+{
+    PseudoTerminal pty;
+    m_systemPorts = {pty.slavePath()};
+    frmMain window;
+    QCOMPARE(window.ComCombo->itemText(8), pty.slavePath());
+    window.ComCombo->setCurrentIndex(8);
+    window.StartButton->click();
+    QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+    pty.write("Z");
+    QCOMPARE(pty.read(10), QByteArray("12AB,4000#"));
+}
+
+void PortChoiceTest::portNameRoundTrip_data()
+{
+    QTest::addColumn<QStringList>("portsAtNextStart");
+    QTest::addColumn<int>("selectedAtNextStart");
+    QTest::newRow("port still there") << QStringList {"/dev/ttyUSB0", "/dev/ttyACM0"} << 9;
+    QTest::newRow("port gone") << QStringList {"/dev/ttyACM0"} << 0;
+}
+
+void PortChoiceTest::portNameRoundTrip()
+{
+    QFETCH(QStringList, portsAtNextStart);
+    QFETCH(int, selectedAtNextStart);
+    {
+        frmMain window;
+        window.ComCombo->setCurrentIndex(8);
+        window.close();
+    }
+    QCOMPARE(storedValue("port_name"), QString("/dev/ttyUSB0"));
+    QCOMPARE(storedValue("com_port"), QString("0"));
+
+    m_systemPorts = portsAtNextStart;
+    frmMain window;
+    QCOMPARE(window.selectedPortIndex(), selectedAtNextStart);
+
+    // Back to a numbered port: the name is forgotten.
+    window.ComCombo->setCurrentIndex(4);
+    window.close();
+    QCOMPARE(storedValue("port_name"), QString());
+    QCOMPARE(storedValue("com_port"), QString("4"));
+}
+
+void PortChoiceTest::virtualPortEndToEnd()
+{
+    if (!tqx::VirtualPort::isSupported())
+        QSKIP("no pseudo-terminals here");
+    frmMain window;
+    const int virtualIndex = window.ComCombo->findText("Virtual port");
+    QVERIFY(virtualIndex >= 8);
+    window.ComCombo->setCurrentIndex(virtualIndex);
+    window.StartButton->click();
+    QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+
+    const QString link = tqx::VirtualPort::linkPath();
+    QVERIFY(link.startsWith(m_config->path()));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), window.Comm->clientDevice());
+    QVERIFY(!window.statusBar()->isHidden());
+    QCOMPARE(window.VirtualDeviceText->text(), window.Comm->clientDevice());
+    QCOMPARE(window.VirtualLinkText->text(), link);
+    QVERIFY(window.VirtualLinkText->isReadOnly());
+
+    {
+        PathClient client(link);
+        QVERIFY(client.isOpen());
+        QCOMPARE(client.exchange("E", 10), QByteArray("310C,0BBB#"));
+        QCOMPARE(client.exchange("R34AB", 0), QByteArray());
+        QCOMPARE(client.exchange(",12CE", 1), QByteArray("#"));
+    }
+    // A client may close its end and come back.
+    {
+        PathClient client(link);
+        QCOMPARE(client.exchange("E", 10), QByteArray("34AB,12CE#"));
+    }
+
+    window.StartButton->click();
+    QVERIFY(!window.PortIsOpen);
+    QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+    QVERIFY(window.statusBar()->isHidden());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void PortChoiceTest::saveLogAs()
+{
+    PseudoTerminal pty;
+    m_systemPorts = {pty.slavePath()};
+    frmMain window;
+    window.ComCombo->setCurrentIndex(8);
+    window.StartButton->click();
+    QVERIFY(window.PortIsOpen);
+    pty.write("L");
+    QCOMPARE(pty.read(2), QByteArray("0#"));
+    window.ClearButton->click();
+    pty.write("E");
+    QCOMPARE(pty.read(10), QByteArray("310C,0BBB#"));
+    pty.write(QByteArray("T\x02", 2));
+    QCOMPARE(pty.read(1), QByteArray("#"));
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("exchange.txt");
+    tqx::setSaveFileNameSink([&](QWidget *, const QString &) { return path; });
+    window.SaveLogButton->trigger();
+    QVERIFY(m_messages.isEmpty());
+
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    QCOMPARE(lines.size(), 5); // four lines and the empty piece after the last line break
+    const QRegularExpression line(
+            R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t(command|reply)\t(.*)$)");
+    const QStringList expected {"command\tE", "reply\t310C,0BBB#", "command\tT\\x02", "reply\t#"};
+    for (int i = 0; i < 4; ++i) {
+        const QString text = QString::fromUtf8(lines[i]);
+        QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
+        QVERIFY2(text.endsWith(expected[i]), qPrintable(text));
+    }
+
+    // A folder that cannot be written is reported, and nothing else changes.
+    tqx::setSaveFileNameSink([](QWidget *, const QString &) { return "/nonexistent/x.txt"; });
+    window.SaveLogButton->trigger();
+    QCOMPARE(m_messages.size(), 1);
+}
+
+QTEST_MAIN(PortChoiceTest)
+#include "port_choice_test.moc"
