@@ -7,7 +7,10 @@
 
 namespace tqx {
 
-RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument *document) : m_cursor(document) { }
+RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument *document)
+    : m_cursor(document)
+{
+}
 
 void RtfDocumentBuilder::enter(bool inTable)
 {

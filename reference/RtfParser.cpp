@@ -29,7 +29,8 @@ void replaceLoneSurrogates(QString &text)
 } // namespace
 
 RtfParser::RtfParser(std::string_view rtf, QTextDocument *document)
-    : m_tokenizer(rtf), m_builder(document)
+    : m_tokenizer(rtf)
+    , m_builder(document)
 {
 }
 

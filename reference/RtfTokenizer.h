@@ -13,7 +13,10 @@ namespace tqx {
 class RtfTokenizer
 {
 public:
-    explicit RtfTokenizer(std::string_view input) : m_input(input) { }
+    explicit RtfTokenizer(std::string_view input)
+        : m_input(input)
+    {
+    }
 
     RtfToken next();
 

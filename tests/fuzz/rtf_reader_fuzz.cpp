@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray rtf = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-            static_cast<qsizetype>(size));
+                                                   static_cast<qsizetype>(size));
     QTextDocument document;
     QString error;
     if (tqx::RtfReader::read(rtf, &document, &error))
