@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "TerminationSignals.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -17,5 +18,10 @@ int main(int argc, char *argv[])
 
     tqx::frmMain console;
     console.show();
+    // Asked to end by the system (SIGTERM, or Ctrl+C in the terminal that started it), the
+    // program closes as if the user had closed the window: port closed, settings saved.
+    tqx::TerminationSignals terminations;
+    QObject::connect(&terminations, &tqx::TerminationSignals::terminationRequested, &console,
+                     &QWidget::close);
     return app.exec();
 }

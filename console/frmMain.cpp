@@ -302,6 +302,12 @@ void frmMain::appendExtraPorts()
         ComCombo->addItem(name, name);
     if (VirtualPort::isSupported())
         ComCombo->addItem(QLatin1String(virtualPortEntry), QString());
+    // Names longer than the narrow box are read in full in the open list, and from their start
+    // in the box itself.
+    QAbstractItemView *list = ComCombo->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
+    connect(ComCombo, &QComboBox::currentIndexChanged, this,
+            [this] { ComCombo->lineEdit()->setCursorPosition(0); });
 }
 
 void frmMain::selectSavedPort(const ConsoleSettingsValues &values)
@@ -453,7 +459,7 @@ void frmMain::buildStatusBar()
         path->setFrame(false);
         path->setToolTip(QStringLiteral("Open this path as the serial port in client software"));
     }
-    statusBar()->addWidget(new QLabel(QStringLiteral("Client software opens:"), this));
+    statusBar()->addWidget(new QLabel(QStringLiteral("Clients open:"), this));
     statusBar()->addWidget(VirtualDeviceText, 1);
     statusBar()->addWidget(new QLabel(QStringLiteral("or"), this));
     statusBar()->addWidget(VirtualLinkText, 2);
@@ -470,6 +476,10 @@ void frmMain::showVirtualPortPaths(bool running)
     if (running) {
         VirtualDeviceText->setText(Comm->clientDevice());
         VirtualLinkText->setText(Comm->publishedLink());
+        VirtualDeviceText->setFixedWidth(
+                VirtualDeviceText->fontMetrics().horizontalAdvance(Comm->clientDevice()) + 12);
+        VirtualDeviceText->setCursorPosition(0);
+        VirtualLinkText->setCursorPosition(0);
         statusBar()->show();
         resize(width(), height() + change);
     } else {
