@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <cmath>
 
@@ -21,6 +22,15 @@ Twips Twips::forPrimaryScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     return Twips(screen ? screen->logicalDotsPerInch() : 96.0);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }
 
 QColor colorFromNumber(std::uint32_t number)

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+class QWidget;
+
 namespace tqx {
 
 // Places and sizes of the windows are given in twips (1/1440 inch). They become pixels through
@@ -27,6 +29,9 @@ public:
 private:
     double m_pixelsPerTwip;
 };
+
+// Moves a window so that it stands in the middle of the primary screen's free area.
+void centreOnScreen(QWidget *window);
 
 // Colours are given as colour numbers whose low byte is red, then green, then blue.
 QColor colorFromNumber(std::uint32_t number);

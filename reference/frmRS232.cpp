@@ -5,13 +5,11 @@
 #include "ProgramFolder.h"
 #include "ScreenUnits.h"
 
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrinter>
-#include <QScreen>
 
 #include <cmath>
 
@@ -88,11 +86,7 @@ bool frmRS232::frmRS232_Form_Load()
     setFixedSize(twips.toPixels(inner.width() + windowWidthMargin),
                  twips.toPixels(inner.height() + windowHeightMargin));
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
     return true;
 }
 

@@ -6,10 +6,8 @@
 #include "RtfReader.h"
 #include "ScreenUnits.h"
 
-#include <QGuiApplication>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QScreen>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -51,11 +49,7 @@ frmTQXcommands::frmTQXcommands()
     const Twips twips = Twips::forPrimaryScreen();
     resize(twips.toPixels(clientWidth),
            twips.toPixels(clientHeight) + menuBar()->sizeHint().height());
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(this);
 }
 
 frmTQXcommands *frmTQXcommands::load()

@@ -105,10 +105,10 @@ def cylinder(canvas, p0, p1, radius, color, gloss=0.35, ambient=0.35, radius1=No
         hn = math.hypot(hx, hz)
         hx, hz = hx / hn, hz / hn
         diffuse = max(0.0, s * lx + nz * lz)
-        spec = max(0.0, s * hx + nz * hz) ** 30
+        highlight = max(0.0, s * hx + nz * hz) ** 30
         k = ambient + (1 - ambient) * diffuse
         c = shade(color, k)
-        c = mix(c, (255, 255, 255) + tuple(color[3:]), min(1.0, gloss * spec * 2.2))
+        c = mix(c, (255, 255, 255) + tuple(color[3:]), min(1.0, gloss * highlight * 2.2))
         for x in range(w):
             r = lerp(r0, r1, (x + 0.5) / w)
             if abs(s) * rmax <= r + 0.5:
