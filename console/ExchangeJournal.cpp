@@ -2,12 +2,44 @@
 
 #include "DisplayText.h"
 
+#include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QSaveFile>
 
-#include <algorithm>
-
 namespace tqx {
+
+namespace {
+
+// How each exchange is stored: this header, then the command's bytes, then the reply's.
+struct RecordHeader
+{
+    std::int64_t msecsSinceEpoch;
+    std::uint32_t commandSize;
+    std::uint32_t replySize;
+};
+
+// Reads the stored exchanges from `in` and writes them as text to `out`.
+bool writeText(QIODevice &in, QIODevice &out)
+{
+    RecordHeader header {};
+    while (in.read(reinterpret_cast<char *>(&header), sizeof header) == sizeof header) {
+        const QByteArray command = in.read(header.commandSize);
+        const QByteArray reply = in.read(header.replySize);
+        if (command.size() != qsizetype(header.commandSize)
+            || reply.size() != qsizetype(header.replySize))
+            return false;
+        const QByteArray when
+                = exchangeTimeText(QDateTime::fromMSecsSinceEpoch(header.msecsSinceEpoch)).toUtf8();
+        const QByteArray lines = when + "\tcommand\t" + displayText(command.toStdString()).toUtf8()
+                + '\n' + when + "\treply\t" + displayText(reply.toStdString()).toUtf8() + '\n';
+        if (out.write(lines) != lines.size())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 ExchangeJournal::ExchangeJournal()
 {
@@ -15,19 +47,19 @@ ExchangeJournal::ExchangeJournal()
     m_onDisk = m_file.open();
 }
 
-void ExchangeJournal::record(const QDateTime &time, const Bytes &command, const Bytes &reply)
+void ExchangeJournal::record(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply)
 {
-    const QByteArray when = exchangeTimeText(time).toUtf8();
-    append(when + "\tcommand\t" + displayText(command).toUtf8() + '\n');
-    append(when + "\treply\t" + displayText(reply).toUtf8() + '\n');
+    const RecordHeader header {msecsSinceEpoch, static_cast<std::uint32_t>(command.size()),
+                               static_cast<std::uint32_t>(reply.size())};
+    m_record.clear();
+    m_record.append(reinterpret_cast<const char *>(&header), sizeof header);
+    m_record.append(command.data(), static_cast<qsizetype>(command.size()));
+    m_record.append(reply.data(), static_cast<qsizetype>(reply.size()));
+    // Once the file has refused a write, everything from there on is kept in memory, so that
+    // the records stay in order.
+    if (!m_onDisk || !m_memory.isEmpty() || m_file.write(m_record) != m_record.size())
+        m_memory.append(m_record);
     ++m_exchanges;
-}
-
-void ExchangeJournal::append(const QByteArray &line)
-{
-    if (m_onDisk && m_file.write(line) == line.size())
-        return;
-    m_memory += line;
 }
 
 void ExchangeJournal::clear()
@@ -40,35 +72,21 @@ void ExchangeJournal::clear()
     }
 }
 
-QByteArray ExchangeJournal::text()
-{
-    QByteArray all;
-    if (m_onDisk) {
-        m_file.flush();
-        const qint64 end = m_file.pos();
-        m_file.seek(0);
-        all = m_file.read(end);
-        m_file.seek(end);
-    }
-    return all + m_memory;
-}
-
 bool ExchangeJournal::saveTo(const QString &path, QString *errorText)
 {
     QSaveFile out(path);
     bool written = out.open(QIODevice::WriteOnly);
     if (written && m_onDisk) {
-        // Copied in pieces: a long run's journal need not fit in memory twice.
-        m_file.flush();
         const qint64 end = m_file.pos();
         m_file.seek(0);
-        while (written && m_file.pos() < end) {
-            const QByteArray piece = m_file.read(std::min<qint64>(1 << 20, end - m_file.pos()));
-            written = !piece.isEmpty() && out.write(piece) == piece.size();
-        }
+        written = writeText(m_file, out);
         m_file.seek(end);
     }
-    written = written && out.write(m_memory) == m_memory.size() && out.commit();
+    if (written) {
+        QBuffer memory(&m_memory);
+        written = memory.open(QIODevice::ReadOnly) && writeText(memory, out);
+    }
+    written = written && out.commit();
     if (!written && errorText)
         *errorText = out.errorString();
     return written;

@@ -567,7 +567,7 @@ void frmMain::frmMain_SaveLogButton_Click()
 void frmMain::InputListAddItem(const Bytes &line)
 {
     m_journalCommand = line;
-    m_journalTime = QDateTime::currentDateTime();
+    m_journalTime = QDateTime::currentMSecsSinceEpoch();
     m_inputLog->append(line);
     scheduleRefresh();
 }

@@ -173,7 +173,7 @@ private:
 
     ExchangeJournal m_journal;
     Bytes m_journalCommand; // the command of the exchange being logged
-    QDateTime m_journalTime;
+    qint64 m_journalTime = 0;
 };
 
 } // namespace tqx
