@@ -18,13 +18,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTableView>
 
 namespace tqx {
 
@@ -159,10 +160,20 @@ void frmMain::buildControls()
 
     m_inputLog = new LogModel(this);
     m_respLog = new LogModel(this);
+    // A one-column table with fixed row heights: it takes lines at the top and bottom and scrolls
+    // to the newest in constant time however long the log is.
     auto makeLog = [&](LogModel *model, std::uint32_t color, int left) {
-        auto *view = new QListView;
+        auto *view = new QTableView;
         view->setModel(model);
-        view->setUniformItemSizes(true);
+        view->horizontalHeader()->hide();
+        view->horizontalHeader()->setStretchLastSection(true);
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setMinimumSectionSize(1);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height());
+        view->setShowGrid(false);
+        view->setWordWrap(false);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         setColors(view, color, std::nullopt);
@@ -176,7 +187,7 @@ void frmMain::buildControls()
     CopyLogButton->setShortcut(QKeySequence::Copy);
     CopyLogButton->setShortcutContext(Qt::WidgetShortcut);
     SaveLogButton = new QAction(QStringLiteral("Save Log As..."), this);
-    for (QListView *log : {InputList, RespList}) {
+    for (QTableView *log : {InputList, RespList}) {
         log->setContextMenuPolicy(Qt::ActionsContextMenu);
         log->addAction(CopyLogButton);
         log->addAction(SaveLogButton);
@@ -541,7 +552,7 @@ void frmMain::frmMain_Comm_OnComm() { m_interpreter->frmMain_Comm_OnComm(); }
 
 void frmMain::frmMain_CopyLogButton_Click()
 {
-    QListView *log = RespList->hasFocus() ? RespList : InputList;
+    QTableView *log = RespList->hasFocus() ? RespList : InputList;
     QStringList lines;
     for (const QModelIndex &index : log->selectionModel()->selectedIndexes())
         lines << index.data().toString();
@@ -631,7 +642,7 @@ void frmMain::scheduleRefresh()
 void frmMain::refreshDisplay()
 {
     m_refreshTimer.stop();
-    auto showLog = [](LogModel *model, QListView *view, std::optional<std::uint64_t> selection) {
+    auto showLog = [](LogModel *model, QTableView *view, std::optional<std::uint64_t> selection) {
         model->publish();
         if (!selection)
             return;
