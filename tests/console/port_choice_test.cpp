@@ -9,13 +9,16 @@
 #include "frmMain.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -248,6 +251,13 @@ void PortChoiceTest::saveLogAs()
         QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
         QVERIFY2(text.endsWith(expected[i]), qPrintable(text));
     }
+
+    // Copy takes the selected line as the log shows it.
+    window.refreshDisplay();
+    window.InputList->setFocus();
+    window.InputList->setCurrentIndex(window.InputList->model()->index(1, 0));
+    window.CopyLogButton->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("T\\x02"));
 
     // A folder that cannot be written is reported, and nothing else changes.
     tqx::setSaveFileNameSink([](QWidget *, const QString &) { return "/nonexistent/x.txt"; });
