@@ -2,10 +2,12 @@
 
 #include "DisplayText.h"
 #include "LogModel.h"
+#include "LogView.h"
 #include "MessageBox.h"
 #include "PortNames.h"
 #include "ScreenUnits.h"
 #include "SerialPortControl.h"
+#include "VirtualPortPaths.h"
 #include "frmAbout.h"
 #include "frmRS232.h"
 #include "frmTQXcommands.h"
@@ -18,14 +20,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTableView>
 
 namespace tqx {
 
@@ -160,23 +160,8 @@ void frmMain::buildControls()
 
     m_inputLog = new LogModel(this);
     m_respLog = new LogModel(this);
-    // A one-column table with fixed row heights: it takes lines at the top and bottom and scrolls
-    // to the newest in constant time however long the log is.
     auto makeLog = [&](LogModel *model, std::uint32_t color, int left) {
-        auto *view = new QTableView;
-        view->setModel(model);
-        view->horizontalHeader()->hide();
-        view->horizontalHeader()->setStretchLastSection(true);
-        view->verticalHeader()->hide();
-        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        view->verticalHeader()->setMinimumSectionSize(1);
-        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height());
-        view->setShowGrid(false);
-        view->setWordWrap(false);
-        view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
-        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        setColors(view, color, std::nullopt);
+        auto *view = new LogView(model, colorFromNumber(color));
         place(view, left, 1140, 2892, 1968);
         return view;
     };
@@ -187,7 +172,7 @@ void frmMain::buildControls()
     CopyLogButton->setShortcut(QKeySequence::Copy);
     CopyLogButton->setShortcutContext(Qt::WidgetShortcut);
     SaveLogButton = new QAction(QStringLiteral("Save Log As..."), this);
-    for (QTableView *log : {InputList, RespList}) {
+    for (LogView *log : {InputList, RespList}) {
         log->setContextMenuPolicy(Qt::ActionsContextMenu);
         log->addAction(CopyLogButton);
         log->addAction(SaveLogButton);
@@ -463,17 +448,10 @@ void frmMain::choosePort(int index)
 
 void frmMain::buildStatusBar()
 {
-    VirtualDeviceText = new QLineEdit(this);
-    VirtualLinkText = new QLineEdit(this);
-    for (QLineEdit *path : {VirtualDeviceText, VirtualLinkText}) {
-        path->setReadOnly(true);
-        path->setFrame(false);
-        path->setToolTip(QStringLiteral("Open this path as the serial port in client software"));
-    }
-    statusBar()->addWidget(new QLabel(QStringLiteral("Clients open:"), this));
-    statusBar()->addWidget(VirtualDeviceText, 1);
-    statusBar()->addWidget(new QLabel(QStringLiteral("or"), this));
-    statusBar()->addWidget(VirtualLinkText, 2);
+    m_virtualPortPaths = new VirtualPortPaths(this);
+    VirtualDeviceText = m_virtualPortPaths->deviceText;
+    VirtualLinkText = m_virtualPortPaths->linkText;
+    statusBar()->addWidget(m_virtualPortPaths, 1);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
@@ -485,12 +463,7 @@ void frmMain::showVirtualPortPaths(bool running)
         return;
     const int change = statusBar()->sizeHint().height();
     if (running) {
-        VirtualDeviceText->setText(Comm->clientDevice());
-        VirtualLinkText->setText(Comm->publishedLink());
-        VirtualDeviceText->setFixedWidth(
-                VirtualDeviceText->fontMetrics().horizontalAdvance(Comm->clientDevice()) + 12);
-        VirtualDeviceText->setCursorPosition(0);
-        VirtualLinkText->setCursorPosition(0);
+        m_virtualPortPaths->setPaths(Comm->clientDevice(), Comm->publishedLink());
         statusBar()->show();
         resize(width(), height() + change);
     } else {
@@ -552,7 +525,7 @@ void frmMain::frmMain_Comm_OnComm() { m_interpreter->frmMain_Comm_OnComm(); }
 
 void frmMain::frmMain_CopyLogButton_Click()
 {
-    QTableView *log = RespList->hasFocus() ? RespList : InputList;
+    LogView *log = RespList->hasFocus() ? RespList : InputList;
     QStringList lines;
     for (const QModelIndex &index : log->selectionModel()->selectedIndexes())
         lines << index.data().toString();
@@ -642,19 +615,8 @@ void frmMain::scheduleRefresh()
 void frmMain::refreshDisplay()
 {
     m_refreshTimer.stop();
-    auto showLog = [](LogModel *model, QTableView *view, std::optional<std::uint64_t> selection) {
-        model->publish();
-        if (!selection)
-            return;
-        const int row = model->rowOfLine(*selection);
-        if (row < 0)
-            return;
-        const QModelIndex index = model->index(row);
-        view->setCurrentIndex(index);
-        view->scrollTo(index);
-    };
-    showLog(m_inputLog, InputList, m_inputSelection);
-    showLog(m_respLog, RespList, m_respSelection);
+    InputList->showLines(m_inputSelection);
+    RespList->showLines(m_respSelection);
     InputLabel->setText(m_inputLabelText);
     RespLabel->setText(m_respLabelText);
     const QString buffer = bufferText(m_commandBuffer, m_droppedBytes);

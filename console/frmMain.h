@@ -4,6 +4,7 @@
 #include "ConsoleDisplay.h"
 #include "ConsoleSettings.h"
 #include "ExchangeJournal.h"
+#include "LogView.h"
 #include "frmAbout.h"
 #include "frmRS232.h"
 #include "frmTQXcommands.h"
@@ -19,7 +20,6 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QTableView;
 class QMenu;
 class QPushButton;
 class QWidget;
@@ -28,6 +28,7 @@ class QLabel;
 namespace tqx {
 
 class LogModel;
+class VirtualPortPaths;
 class SerialPortControl;
 
 // The console window: the program's only main window. It owns the emulator's run state (the
@@ -52,8 +53,8 @@ public:
     QLabel *Label6 = nullptr;
     QLineEdit *CommandText = nullptr;
     QPushButton *ResetButton = nullptr;
-    QTableView *InputList = nullptr;
-    QTableView *RespList = nullptr;
+    LogView *InputList = nullptr;
+    LogView *RespList = nullptr;
     QPushButton *ClearButton = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *InputLabel = nullptr;
@@ -171,6 +172,7 @@ private:
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
 
+    VirtualPortPaths *m_virtualPortPaths = nullptr;
     ExchangeJournal m_journal;
     Bytes m_journalCommand; // the command of the exchange being logged
     qint64 m_journalTime = 0;
