@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace tqx {
 
 namespace {
@@ -42,7 +44,9 @@ int runCommandLine(int argc, char *argv[])
             "Emulates the hand control of a TQX Orbivo telescope mount on a serial line.\n"
             "Without arguments the desktop program starts. With --headless it runs without a "
             "window:\nit answers on PORT, prints one line per answered command (time, command, "
-            "reply,\ntab-separated) and ends cleanly on SIGINT or SIGTERM.\n\n"
+            "reply,\ntab-separated; lines that begin with \"# \" tell of clients coming and going) "
+            "and ends\n"
+            "cleanly on SIGINT, SIGTERM or SIGHUP.\n\n"
             "Exit codes: 0 ended on a signal, 1 the port could not be opened or was lost, "
             "2 wrong usage."));
     parser.addHelpOption();
@@ -78,11 +82,17 @@ int runCommandLine(int argc, char *argv[])
 
     HeadlessOptions options;
     options.port = parser.value(QStringLiteral("port"));
+    if (options.port.trimmed().isEmpty()) {
+        std::fprintf(stderr,
+                     "tqx-orbivo-emulator: --port needs a port name: \"Com 1\" to \"Com 8\", a "
+                     "system port such as /dev/ttyUSB0, or \"virtual\".\nTry --help.\n");
+        return HeadlessEmulator::UsageError;
+    }
     options.versionReply = parser.value(QStringLiteral("version-reply")).toLatin1().toStdString();
     options.logPath = parser.value(QStringLiteral("log"));
 
     TerminationSignals terminations;
-    HeadlessEmulator emulator(options, stdout, stderr);
+    HeadlessEmulator emulator(options, STDOUT_FILENO, STDERR_FILENO);
     const HeadlessEmulator::ExitCode started = emulator.start();
     if (started != HeadlessEmulator::Success)
         return started;

@@ -18,10 +18,11 @@ int main(int argc, char *argv[])
 
     tqx::frmMain console;
     console.show();
-    // Asked to end by the system (SIGTERM, or Ctrl+C in the terminal that started it), the
-    // program closes as if the user had closed the window: port closed, settings saved.
+    // Asked to end by the system (SIGTERM, SIGHUP when its terminal closes, or Ctrl+C in it), the
+    // program closes as if the user had closed the window: port closed, settings saved, even
+    // while a dialog is open.
     tqx::TerminationSignals terminations;
     QObject::connect(&terminations, &tqx::TerminationSignals::terminationRequested, &console,
-                     &QWidget::close);
+                     &tqx::frmMain::endOnSignal);
     return app.exec();
 }

@@ -72,7 +72,7 @@ ConsoleSettingsValues ConsoleSettings::load() const
     return values;
 }
 
-void ConsoleSettings::save(const ConsoleSettingsValues &values)
+bool ConsoleSettings::save(const ConsoleSettingsValues &values, QString *errorText)
 {
     m_store->setValue(comPortKey, QString::number(values.comPort));
     m_store->setValue(hcVersionKey, values.hcVersion);
@@ -80,6 +80,14 @@ void ConsoleSettings::save(const ConsoleSettingsValues &values)
     m_store->setValue(topKey, positionText(values.topTwips));
     m_store->setValue(portNameKey, values.portName);
     m_store->sync();
+    if (m_store->status() == QSettings::NoError)
+        return true;
+    if (errorText)
+        *errorText = QStringLiteral("The settings could not be saved to %1: the file or its folder "
+                                    "cannot be written. The port, the 'V' command response and "
+                                    "the window position will not be remembered.")
+                             .arg(location());
+    return false;
 }
 
 QString ConsoleSettings::location() const { return m_store->fileName(); }

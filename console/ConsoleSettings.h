@@ -32,7 +32,8 @@ public:
     // Reads the four keys. A key that is missing, or whose text cannot be converted or lies
     // outside its range, gives that key's default.
     ConsoleSettingsValues load() const;
-    void save(const ConsoleSettingsValues &values);
+    // Returns false with a sentence for the user when the store could not be written.
+    bool save(const ConsoleSettingsValues &values, QString *errorText = nullptr);
 
     QString location() const;
 

@@ -4,15 +4,15 @@
 #include "ConsoleDisplay.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QObject>
 #include <QString>
 
-#include <cstdio>
 #include <memory>
+#include <string>
 
 namespace tqx {
 
+class LineWriter;
 class SerialPortControl;
 
 struct HeadlessOptions
@@ -25,6 +25,10 @@ struct HeadlessOptions
 // The emulator without a window, for automated test runs: the same interpreter on the same kind
 // of port, reporting each answered command as a line on standard output (and in a log file).
 // It reads and writes no settings.
+//
+// Output never holds up the answering: lines go through writers on threads of their own (see
+// LineWriter), so a harness that never reads standard output, a closed pipe, a FIFO without a
+// reader or a full disk cost lines, which are counted and reported, but never a reply.
 class HeadlessEmulator : public QObject, public ConsoleDisplay
 {
     Q_OBJECT
@@ -32,8 +36,8 @@ class HeadlessEmulator : public QObject, public ConsoleDisplay
 public:
     enum ExitCode { Success = 0, PortFailure = 1, UsageError = 2 };
 
-    HeadlessEmulator(HeadlessOptions options, std::FILE *out, std::FILE *err,
-                     QObject *parent = nullptr);
+    // Writes its lines to `outputFd` and its messages to `errorFd`; both stay open.
+    HeadlessEmulator(HeadlessOptions options, int outputFd, int errorFd, QObject *parent = nullptr);
     ~HeadlessEmulator() override;
 
     // Opens the log and the port and says where clients connect. On failure says why on the
@@ -61,13 +65,17 @@ signals:
 
 private:
     void configurePort();
+    bool openLog();
+    void writeLine(const QString &line);
+    void writeEvent(const QString &text);
+    void reportError(const QString &text);
 
     HeadlessOptions m_options;
-    std::FILE *m_out;
-    std::FILE *m_err;
+    std::shared_ptr<LineWriter> m_errors; // shared with the other writers, which report to it
+    std::unique_ptr<LineWriter> m_output;
+    std::unique_ptr<LineWriter> m_log;
     SerialPortControl *m_port;
     std::unique_ptr<CommandInterpreter> m_interpreter;
-    QFile m_log;
     Bytes m_command;
     QDateTime m_commandTime;
 };

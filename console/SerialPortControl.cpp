@@ -14,6 +14,8 @@ SerialPortControl::SerialPortControl(QObject *parent)
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialPortControl::onErrorOccurred);
     connect(&m_virtual, &VirtualPort::readyRead, this, &SerialPortControl::onReadyRead);
     connect(&m_virtual, &VirtualPort::failed, this, &SerialPortControl::onVirtualPortFailed);
+    connect(&m_virtual, &VirtualPort::clientConnected, this, &SerialPortControl::clientConnected);
+    connect(&m_virtual, &VirtualPort::clientLeft, this, &SerialPortControl::clientLeft);
 }
 
 SerialPortControl::~SerialPortControl()

@@ -58,6 +58,9 @@ signals:
     void commEvent();
     // The open port failed (device gone, other end closed, write refused) and has been closed.
     void portFailed(const QString &errorText);
+    // A virtual port's client opened its end, or closed it (what it left unread is gone).
+    void clientConnected();
+    void clientLeft();
 
 private:
     void onReadyRead();

@@ -1,8 +1,11 @@
 #include "TerminationSignals.h"
 
+#include "EmergencyExit.h"
+
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -20,16 +23,23 @@ int signalPipe[2] = {-1, -1};
 void forwardSignal(int signalNumber)
 {
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    const int savedErrno = errno;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    EmergencyExit::signalReceived();
+    errno = savedErrno;
 }
+
+constexpr int terminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 } // namespace
 #endif
 
-TerminationSignals::TerminationSignals(QObject *parent)
+TerminationSignals::TerminationSignals(QObject *parent, std::chrono::milliseconds grace)
     : QObject(parent)
 {
 #ifdef Q_OS_UNIX
+    ::signal(SIGPIPE, SIG_IGN);
+    EmergencyExit::arm(grace);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     for (int fd : signalPipe)
@@ -43,16 +53,17 @@ TerminationSignals::TerminationSignals(QObject *parent)
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (int signalNumber : terminationSignals)
+        ::sigaction(signalNumber, &action, nullptr);
 #endif
 }
 
 TerminationSignals::~TerminationSignals()
 {
 #ifdef Q_OS_UNIX
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    EmergencyExit::disarm();
+    for (int signalNumber : terminationSignals)
+        ::signal(signalNumber, SIG_DFL);
     delete m_notifier;
     for (int &fd : signalPipe) {
         if (fd >= 0)

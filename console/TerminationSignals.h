@@ -2,18 +2,24 @@
 
 #include <QObject>
 
+#include <chrono>
+
 class QSocketNotifier;
 
 namespace tqx {
 
-// Turns SIGINT and SIGTERM into a Qt signal on the event loop, so that a program without a window
-// can close its port and tidy up before it ends.
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop, so that the program can
+// close its port and tidy up before it ends. Should the event loop not get there (busy, or held
+// by something that never returns), the program is ended anyway after `grace`, its link removed
+// (see EmergencyExit). SIGPIPE is ignored: a closed pipe or socket is an error to report, not a
+// reason to die.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TerminationSignals(QObject *parent = nullptr);
+    explicit TerminationSignals(QObject *parent = nullptr,
+                                std::chrono::milliseconds grace = std::chrono::seconds(3));
     ~TerminationSignals() override;
 
 signals:

@@ -1,18 +1,14 @@
 #include "VirtualPort.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSocketNotifier>
-#include <QStandardPaths>
-
-#include <utility>
 
 #include <cerrno>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #if defined(Q_OS_MACOS)
@@ -24,18 +20,24 @@
 
 namespace tqx {
 
+namespace {
+// How often the port looks for a client while it has none: the first bytes of a new client wait
+// at most this long.
+constexpr int clientPollMs = 20;
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+} // namespace
+
 VirtualPort::VirtualPort(QObject *parent)
     : QObject(parent)
 {
+    m_clientPoll.setInterval(clientPollMs);
+    connect(&m_clientPoll, &QTimer::timeout, this, &VirtualPort::checkForClient);
 }
 
 VirtualPort::~VirtualPort() { close(); }
 
-QString VirtualPort::linkPath()
-{
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation))
-            .filePath(QStringLiteral("tqx-orbivo-emulator.pty"));
-}
+QString VirtualPort::linkPath() { return PublishedLink::pathFor(1); }
 
 bool VirtualPort::isSupported()
 {
@@ -50,30 +52,37 @@ bool VirtualPort::open(QString *errorText)
 {
 #ifdef Q_OS_UNIX
     close();
+    int clientEnd = -1;
     char name[256] = {};
-    if (::openpty(&m_emulatorEnd, &m_clientEnd, name, nullptr, nullptr) != 0) {
+    if (::openpty(&m_emulatorEnd, &clientEnd, name, nullptr, nullptr) != 0) {
         if (errorText)
-            *errorText = QStringLiteral("Cannot create a virtual port: %1")
-                                 .arg(QString::fromLocal8Bit(std::strerror(errno)));
-        m_emulatorEnd = m_clientEnd = -1;
+            *errorText = QStringLiteral("Cannot create a virtual port: %1").arg(systemError(errno));
+        m_emulatorEnd = -1;
         return false;
     }
     m_clientDevice = QString::fromLocal8Bit(name);
     ::fcntl(m_emulatorEnd, F_SETFL, ::fcntl(m_emulatorEnd, F_GETFL) | O_NONBLOCK);
     ::fcntl(m_emulatorEnd, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_clientEnd, F_SETFD, FD_CLOEXEC);
 
-    // The line a client finds: raw bytes at 9600 bit/s, 8N1, nothing echoed or translated.
+    // The line a client finds: raw bytes at 9600 bit/s, 8N1, nothing echoed or translated. The
+    // settings stay with the device after this end is closed.
     termios settings {};
-    ::tcgetattr(m_clientEnd, &settings);
+    ::tcgetattr(clientEnd, &settings);
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, B9600);
     ::cfsetospeed(&settings, B9600);
-    ::tcsetattr(m_clientEnd, TCSANOW, &settings);
+    ::tcsetattr(clientEnd, TCSANOW, &settings);
+    ::close(clientEnd);
 
-    m_notifier = new QSocketNotifier(m_emulatorEnd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &VirtualPort::onReadable);
-    publishLink();
+    m_readNotifier = new QSocketNotifier(m_emulatorEnd, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &VirtualPort::onReadable);
+    m_writeNotifier = new QSocketNotifier(m_emulatorEnd, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &VirtualPort::onWritable);
+
+    // Without a link the device's own path still works.
+    m_link.publish(m_clientDevice, nullptr);
+    waitForClient();
     return true;
 #else
     if (errorText)
@@ -84,55 +93,76 @@ bool VirtualPort::open(QString *errorText)
 
 void VirtualPort::close()
 {
+    m_clientPoll.stop();
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    m_link.release();
 #ifdef Q_OS_UNIX
-    delete m_notifier;
-    m_notifier = nullptr;
-    removeLink();
     if (m_emulatorEnd >= 0)
         ::close(m_emulatorEnd);
-    if (m_clientEnd >= 0)
-        ::close(m_clientEnd);
 #endif
-    m_emulatorEnd = m_clientEnd = -1;
+    m_emulatorEnd = -1;
+    m_hasClient = false;
     m_clientDevice.clear();
     m_pending.clear();
+    m_unsent.clear();
 }
 
 QByteArray VirtualPort::readAll() { return std::exchange(m_pending, {}); }
 
 bool VirtualPort::write(const QByteArray &bytes, QString *errorText)
 {
+    if (!isOpen())
+        return false;
+    m_unsent.append(bytes);
+    return writePending(errorText);
+}
+
+// Hands the device as much of the waiting replies as it takes; the rest goes when it has room.
+bool VirtualPort::writePending(QString *errorText)
+{
 #ifdef Q_OS_UNIX
     qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_emulatorEnd, bytes.constData() + done,
-                                  static_cast<size_t>(bytes.size() - done));
+    while (done < m_unsent.size()) {
+        const ssize_t n = ::write(m_emulatorEnd, m_unsent.constData() + done,
+                                  static_cast<size_t>(m_unsent.size() - done));
         if (n > 0) {
             done += n;
         } else if (n < 0 && errno == EINTR) {
             continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
         } else {
-            // A full pseudo-terminal means nobody reads the other end: the reply is lost, as it
-            // would be on a cable with nothing attached.
-            if (n < 0 && errno == EAGAIN)
-                return true;
             if (errorText)
-                *errorText = QString::fromLocal8Bit(std::strerror(errno));
+                *errorText = systemError(n < 0 ? errno : EIO);
             return false;
         }
     }
+    m_unsent.remove(0, done);
+    m_writeNotifier->setEnabled(!m_unsent.isEmpty());
     return true;
 #else
-    Q_UNUSED(bytes);
     Q_UNUSED(errorText);
     return false;
 #endif
+}
+
+void VirtualPort::onWritable()
+{
+    QString errorText;
+    if (!writePending(&errorText)) {
+        close();
+        emit failed(errorText);
+    }
 }
 
 void VirtualPort::onReadable()
 {
 #ifdef Q_OS_UNIX
     char buffer[4096];
+    bool hungUp = false;
     for (;;) {
         const ssize_t n = ::read(m_emulatorEnd, buffer, sizeof buffer);
         if (n > 0) {
@@ -141,36 +171,77 @@ void VirtualPort::onReadable()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN)
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
-        const QString errorText = n == 0 ? QStringLiteral("The virtual port was closed.")
-                                         : QString::fromLocal8Bit(std::strerror(errno));
+        if (n == 0 || errno == EIO) {
+            // No process has the client's end open any more.
+            hungUp = true;
+            break;
+        }
+        const QString errorText = systemError(errno);
         close();
         emit failed(errorText);
         return;
     }
+    if (!m_hasClient && (!hungUp || !m_pending.isEmpty()))
+        clientArrived();
+    // What a client sent just before it left is still answered, then thrown away with the rest.
     if (!m_pending.isEmpty())
         emit readyRead();
+    if (!hungUp || !isOpen())
+        return;
+    const bool hadClient = m_hasClient;
+    waitForClient();
+    if (hadClient)
+        emit clientLeft();
 #endif
 }
 
-void VirtualPort::publishLink()
+void VirtualPort::waitForClient()
 {
-    const QString link = linkPath();
-    QDir().mkpath(QFileInfo(link).absolutePath());
-    QFile::remove(link);
-    if (QFile::link(m_clientDevice, link))
-        m_publishedLink = link;
+    if (m_hasClient)
+        discardClientInput();
+    m_hasClient = false;
+    m_unsent.clear();
+    m_writeNotifier->setEnabled(false);
+    m_readNotifier->setEnabled(false);
+    m_clientPoll.start();
 }
 
-void VirtualPort::removeLink()
+void VirtualPort::checkForClient()
 {
-    if (m_publishedLink.isEmpty())
+#ifdef Q_OS_UNIX
+    pollfd state {m_emulatorEnd, POLLIN, 0};
+    if (::poll(&state, 1, 0) < 0)
         return;
-    // Another copy of the program may have taken the name over since; leave its link alone.
-    if (QFileInfo(m_publishedLink).symLinkTarget() == m_clientDevice)
-        QFile::remove(m_publishedLink);
-    m_publishedLink.clear();
+    if (state.revents & POLLIN)
+        onReadable();
+    else if (!(state.revents & POLLHUP))
+        clientArrived();
+#endif
+}
+
+void VirtualPort::clientArrived()
+{
+    m_clientPoll.stop();
+    m_hasClient = true;
+    m_readNotifier->setEnabled(true);
+    emit clientConnected();
+}
+
+// Replies the client left unread sit in the device's input queue, where the next client would
+// read them first. Opening the device for a moment lets us empty that queue.
+void VirtualPort::discardClientInput()
+{
+#ifdef Q_OS_UNIX
+    ::tcflush(m_emulatorEnd, TCOFLUSH);
+    const int device = ::open(QFile::encodeName(m_clientDevice).constData(),
+                              O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (device >= 0) {
+        ::tcflush(device, TCIFLUSH);
+        ::close(device);
+    }
+#endif
 }
 
 } // namespace tqx

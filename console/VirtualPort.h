@@ -1,8 +1,11 @@
 #pragma once
 
+#include "PublishedLink.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QSocketNotifier;
 
@@ -10,8 +13,13 @@ namespace tqx {
 
 // A pseudo-terminal pair made on demand, for computers without serial hardware: the emulator
 // reads and writes one end, and client software opens the other end (a /dev/pts device) as its
-// serial port. While open, the client's end is also published as a symbolic link with a stable
-// name in the user's runtime folder, so that a client can be configured once.
+// serial port. While open, the client's end is also published under a stable name (see
+// PublishedLink), so that a client can be configured once.
+//
+// The emulator does not hold the client's end open itself, so it sees each client come and go:
+// when one closes the device, whatever it left unread is thrown away and the next client starts
+// with nothing queued for it. Replies are written whole and in order, however long: what the
+// device cannot take at once waits here until the client reads.
 class VirtualPort : public QObject
 {
     Q_OBJECT
@@ -20,7 +28,7 @@ public:
     explicit VirtualPort(QObject *parent = nullptr);
     ~VirtualPort() override;
 
-    // Where the link is published: the user's runtime folder.
+    // Where the first copy of the program publishes its link: the user's runtime folder.
     static QString linkPath();
     // Whether this platform can make pseudo-terminals.
     static bool isSupported();
@@ -28,30 +36,43 @@ public:
     bool open(QString *errorText);
     void close();
     bool isOpen() const { return m_emulatorEnd >= 0; }
+    bool hasClient() const { return m_hasClient; }
 
     // The device client software opens, e.g. "/dev/pts/3".
     QString clientDevice() const { return m_clientDevice; }
     // The stable link to it, or empty if it could not be made.
-    QString publishedLink() const { return m_publishedLink; }
+    QString publishedLink() const { return m_link.path(); }
 
     QByteArray readAll();
     bool write(const QByteArray &bytes, QString *errorText);
 
 signals:
     void readyRead();
+    void clientConnected();
+    // The client closed the device; what it had not read is gone.
+    void clientLeft();
     void failed(const QString &errorText);
 
 private:
     void onReadable();
-    void publishLink();
-    void removeLink();
+    void onWritable();
+    void checkForClient();
+    void waitForClient();
+    void clientArrived();
+    void discardClientInput();
+    bool writePending(QString *errorText);
 
     int m_emulatorEnd = -1;
-    int m_clientEnd = -1; // kept open so that a client may close and reopen its end
     QString m_clientDevice;
-    QString m_publishedLink;
-    QSocketNotifier *m_notifier = nullptr;
-    QByteArray m_pending;
+    PublishedLink m_link;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    // With no client the device reports a hang-up continuously, so instead of being notified the
+    // port looks for a client now and then.
+    QTimer m_clientPoll;
+    bool m_hasClient = false;
+    QByteArray m_pending; // received, not yet read
+    QByteArray m_unsent; // replies the device could not take yet
 };
 
 } // namespace tqx

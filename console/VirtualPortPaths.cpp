@@ -10,6 +10,7 @@ VirtualPortPaths::VirtualPortPaths(QWidget *parent)
     : QWidget(parent)
     , deviceText(new QLineEdit(this))
     , linkText(new QLineEdit(this))
+    , clientText(new QLabel(this))
 {
     for (QLineEdit *path : {deviceText, linkText}) {
         path->setReadOnly(true);
@@ -22,6 +23,14 @@ VirtualPortPaths::VirtualPortPaths(QWidget *parent)
     row->addWidget(deviceText);
     row->addWidget(new QLabel(QStringLiteral("or"), this));
     row->addWidget(linkText, 1);
+    row->addWidget(clientText);
+    setClientConnected(false);
+}
+
+void VirtualPortPaths::setClientConnected(bool connected)
+{
+    clientText->setText(connected ? QStringLiteral("Client connected")
+                                  : QStringLiteral("No client"));
 }
 
 void VirtualPortPaths::setPaths(const QString &device, const QString &link)

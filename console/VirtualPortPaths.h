@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 
 namespace tqx {
@@ -16,9 +17,12 @@ public:
     explicit VirtualPortPaths(QWidget *parent = nullptr);
 
     void setPaths(const QString &device, const QString &link);
+    // Whether a client has the port open now.
+    void setClientConnected(bool connected);
 
     QLineEdit *deviceText = nullptr;
     QLineEdit *linkText = nullptr;
+    QLabel *clientText = nullptr;
 };
 
 } // namespace tqx

@@ -27,6 +27,8 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include <cstdio>
+
 namespace tqx {
 
 namespace {
@@ -275,6 +277,9 @@ void frmMain::connectHandlers()
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &SerialPortControl::portFailed, this, &frmMain::onPortFailed,
             Qt::QueuedConnection);
+    connect(Comm, &SerialPortControl::clientConnected, this,
+            [this] { m_virtualPortPaths->setClientConnected(true); });
+    connect(Comm, &SerialPortControl::clientLeft, this, &frmMain::onClientLeft);
     // Logging off or shutting the system down may end the program without a close event.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::frmMain_Form_Unload);
 }
@@ -359,13 +364,34 @@ void frmMain::frmMain_Form_Unload()
     values.hcVersion = VerText->text();
     values.leftTwips = twips.fromPixels(pos().x());
     values.topTwips = twips.fromPixels(pos().y());
-    m_settings.save(values);
+    QString errorText;
+    if (!m_settings.save(values, &errorText))
+        tell(errorText);
 
     for (QWidget *window :
          std::initializer_list<QWidget *> {m_commandsWindow, m_cableWindow, m_aboutWindow}) {
         if (window)
             window->close();
     }
+}
+
+void frmMain::endOnSignal()
+{
+    m_endingOnSignal = true;
+    close();
+    QCoreApplication::exit(0);
+}
+
+// A message for the user; while the program ends on a signal nobody is there to dismiss a box,
+// so the message goes to standard error instead.
+void frmMain::tell(const QString &text)
+{
+    if (!m_endingOnSignal) {
+        showMessage(this, text);
+        return;
+    }
+    std::fprintf(stderr, "tqx-orbivo-emulator: %s\n", qPrintable(text));
+    std::fflush(stderr);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -435,6 +461,15 @@ void frmMain::onPortFailed(const QString &errorText)
     showMessage(this, errorText);
 }
 
+// The client of the virtual port closed it: the next one starts with an empty buffer, not in the
+// middle of this one's command.
+void frmMain::onClientLeft()
+{
+    m_interpreter->resetBuffer();
+    m_virtualPortPaths->setClientConnected(false);
+    refreshDisplay();
+}
+
 void frmMain::choosePort(int index)
 {
     const QVariant data = ComCombo->itemData(index);
@@ -464,6 +499,7 @@ void frmMain::showVirtualPortPaths(bool running)
     const int change = statusBar()->sizeHint().height();
     if (running) {
         m_virtualPortPaths->setPaths(Comm->clientDevice(), Comm->publishedLink());
+        m_virtualPortPaths->setClientConnected(false);
         statusBar()->show();
         resize(width(), height() + change);
     } else {

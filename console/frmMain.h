@@ -99,6 +99,11 @@ public:
     // selected.
     int selectedPortIndex() const;
 
+    // Ends the program on a termination signal: closes as if the user had closed the window (port
+    // closed, settings saved), answers no question and waits on no dialog, and ends every event
+    // loop, a dialog's included.
+    void endOnSignal();
+
     // Brings the logs, counts and buffer box up to date now instead of at the next refresh.
     void refreshDisplay();
 
@@ -151,6 +156,8 @@ private:
     void restoreSettings();
     void restorePosition(double leftTwips, double topTwips);
     void onPortFailed(const QString &errorText);
+    void onClientLeft();
+    void tell(const QString &text);
     void showReferenceWindow(QWidget *window);
     void scheduleRefresh();
 
@@ -160,6 +167,7 @@ private:
     ConsoleSettings m_settings;
     QTimer m_refreshTimer;
     bool m_unloaded = false;
+    bool m_endingOnSignal = false;
     QPointer<frmTQXcommands> m_commandsWindow;
     QPointer<frmRS232> m_cableWindow;
     QPointer<frmAbout> m_aboutWindow;

@@ -65,6 +65,8 @@ void HeadlessTest::commandLine_data()
     QTest::newRow("headless without a port") << QStringList {"--headless"} << 2 << "--port";
     QTest::newRow("port without headless")
             << QStringList {"--port", "virtual"} << 2 << "--headless";
+    QTest::newRow("empty port name") << QStringList {"--headless", "--port", ""} << 2
+                                     << "--port needs a port name";
     QTest::newRow("port that cannot be opened")
             << QStringList {"--headless", "--port", "/nonexistent/ttyX"} << 1 << "cannot open";
     QTest::newRow("log that cannot be written")
@@ -130,8 +132,13 @@ void HeadlessTest::virtualPortEndToEndAndSigterm()
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
 
-    const QStringList lines
+    // Lines that begin with "# " tell of the client coming and going.
+    QStringList lines
             = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList events = lines.filter(QRegularExpression("^# "));
+    QCOMPARE(events.size(), 1);
+    QVERIFY2(events[0].endsWith("a client opened the virtual port"), qPrintable(events[0]));
+    lines.removeAll(events[0]);
     const QStringList expected {"E\t310C,0BBB#", "V\t41", "R34AB,12CE\t#", "T\\x02\t#"};
     QCOMPARE(lines.size(), expected.size());
     const QRegularExpression time(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t)");
@@ -141,7 +148,8 @@ void HeadlessTest::virtualPortEndToEndAndSigterm()
     }
     QFile logFile(log);
     QVERIFY(logFile.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(logFile.readAll()).split('\n', Qt::SkipEmptyParts), lines);
+    QCOMPARE(QString::fromUtf8(logFile.readAll()).split('\n', Qt::SkipEmptyParts),
+             QStringList(events + lines));
 }
 
 void HeadlessTest::lostPortEndsWithFailure()

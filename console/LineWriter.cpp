@@ -1,0 +1,207 @@
+#include "LineWriter.h"
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace tqx {
+
+struct LineWriter::Shared
+{
+    std::string name;
+    std::string path; // opened by the writer's thread when set
+    int fd = -1;
+    bool ownsFd = false; // closed when the writer ends
+    Reporter reporter;
+    std::size_t capacity = 0;
+
+    std::mutex mutex;
+    std::condition_variable wake; // a line arrived, or the writer is asked to finish
+    std::condition_variable idle; // the queue was emptied, or the writer ended
+    std::deque<std::string> queue;
+    std::size_t queuedBytes = 0;
+    std::uint64_t droppedSinceReport = 0;
+    std::uint64_t droppedTotal = 0;
+    bool finishing = false;
+    bool ended = false;
+    std::atomic<bool> failed {false};
+    std::thread thread;
+
+    void report(const std::string &text) const
+    {
+        if (reporter)
+            reporter(text);
+    }
+
+    void fail(const std::string &what)
+    {
+        if (failed.exchange(true))
+            return;
+        report(what + " (" + std::strerror(errno) + "); later lines are not written to it");
+    }
+
+    bool openPath()
+    {
+        do {
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
+            fail("the log " + path + " could not be opened");
+        return fd >= 0;
+    }
+
+    void writeAll(const std::string &bytes)
+    {
+        std::size_t done = 0;
+        while (done < bytes.size() && !failed) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                // A descriptor inherited in non-blocking mode: wait here, on this thread.
+                pollfd ready {fd, POLLOUT, 0};
+                ::poll(&ready, 1, -1);
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                if (n == 0)
+                    errno = EIO;
+                fail(name + " could not be written");
+            }
+        }
+    }
+
+    void run()
+    {
+        if (!path.empty())
+            openPath();
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return !queue.empty() || finishing; });
+            if (queue.empty())
+                break;
+            std::string batch;
+            batch.reserve(queuedBytes);
+            for (const std::string &line : queue)
+                batch += line;
+            queue.clear();
+            queuedBytes = 0;
+            lock.unlock();
+            writeAll(batch);
+            lock.lock();
+            if (queue.empty() && droppedSinceReport > 0 && !failed) {
+                const std::uint64_t dropped = std::exchange(droppedSinceReport, 0);
+                lock.unlock();
+                report(std::to_string(dropped) + (dropped == 1 ? " line was" : " lines were")
+                       + " not written to " + name + " because it was not read in time");
+                lock.lock();
+            }
+            if (queue.empty())
+                idle.notify_all();
+        }
+        if (ownsFd && fd >= 0)
+            ::close(fd);
+        ended = true;
+        idle.notify_all();
+    }
+};
+
+LineWriter::LineWriter(std::shared_ptr<Shared> shared)
+    : m_shared(std::move(shared))
+{
+    m_shared->thread = std::thread([shared = m_shared] { shared->run(); });
+}
+
+LineWriter::LineWriter(int fd, std::string name, Reporter reporter, std::size_t capacity)
+    : LineWriter([&] {
+        auto shared = std::make_shared<Shared>();
+        shared->fd = fd;
+        shared->name = std::move(name);
+        shared->reporter = std::move(reporter);
+        shared->capacity = capacity;
+        return shared;
+    }())
+{
+}
+
+std::unique_ptr<LineWriter> LineWriter::openFile(const std::string &path, Reporter reporter,
+                                                 std::size_t capacity)
+{
+    auto shared = std::make_shared<Shared>();
+    shared->path = path;
+    shared->ownsFd = true;
+    shared->name = "the log " + path;
+    shared->reporter = std::move(reporter);
+    shared->capacity = capacity;
+    return std::unique_ptr<LineWriter>(new LineWriter(std::move(shared)));
+}
+
+std::unique_ptr<LineWriter> LineWriter::adoptFile(int fd, const std::string &path,
+                                                  Reporter reporter, std::size_t capacity)
+{
+    auto shared = std::make_shared<Shared>();
+    shared->fd = fd;
+    shared->ownsFd = true;
+    shared->name = "the log " + path;
+    shared->reporter = std::move(reporter);
+    shared->capacity = capacity;
+    return std::unique_ptr<LineWriter>(new LineWriter(std::move(shared)));
+}
+
+LineWriter::~LineWriter() { finish(std::chrono::milliseconds(500)); }
+
+void LineWriter::write(std::string line)
+{
+    Shared &shared = *m_shared;
+    if (shared.failed)
+        return;
+    {
+        std::lock_guard lock(shared.mutex);
+        if (shared.finishing)
+            return;
+        if (shared.queuedBytes + line.size() > shared.capacity) {
+            ++shared.droppedSinceReport;
+            ++shared.droppedTotal;
+            return;
+        }
+        shared.queuedBytes += line.size();
+        shared.queue.push_back(std::move(line));
+    }
+    shared.wake.notify_one();
+}
+
+bool LineWriter::finish(std::chrono::milliseconds timeLimit)
+{
+    Shared &shared = *m_shared;
+    std::unique_lock lock(shared.mutex);
+    if (!shared.thread.joinable())
+        return shared.ended;
+    shared.finishing = true;
+    shared.wake.notify_one();
+    const bool ended = shared.idle.wait_for(lock, timeLimit, [&] { return shared.ended; });
+    lock.unlock();
+    if (ended)
+        shared.thread.join();
+    else
+        shared.thread.detach(); // blocked in the system: it ends with the process
+    return ended;
+}
+
+std::uint64_t LineWriter::droppedLines() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->droppedTotal;
+}
+
+bool LineWriter::failed() const { return m_shared->failed; }
+
+} // namespace tqx
