@@ -9,7 +9,9 @@
 #include <thread>
 #include <utility>
 
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -82,6 +84,13 @@ struct LineWriter::Shared
 
     void run()
     {
+        // A closed pipe is an error to report, not a reason for the process to die: the signal
+        // that a write to it raises is held back on this thread, and the write fails instead.
+        sigset_t brokenPipe;
+        sigemptyset(&brokenPipe);
+        sigaddset(&brokenPipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
+
         if (!path.empty())
             openPath();
         std::unique_lock lock(mutex);

@@ -45,6 +45,7 @@ private slots:
     void badStoredValues_data();
     void badStoredValues();
     void closingWhileRunningClosesThePortBeforeSaving();
+    void settingsThatCannotBeSavedAreReported();
 
 private:
     std::unique_ptr<frmMain> makeWindow();
@@ -407,6 +408,19 @@ void ConsoleWindowTest::closingWhileRunningClosesThePortBeforeSaving()
     auto next = makeWindow();
     QVERIFY(!next->PortIsOpen);
     QCOMPARE(next->selectedPortIndex(), 5);
+}
+
+void ConsoleWindowTest::settingsThatCannotBeSavedAreReported()
+{
+    // A folder that is a file cannot be created, not even by root.
+    QFile blocker(m_config->filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, blocker.fileName() + "/config");
+    auto window = makeWindow();
+    window->close();
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].contains("could not be saved"), qPrintable(m_messages[0]));
 }
 
 QTEST_MAIN(ConsoleWindowTest)

@@ -65,8 +65,8 @@ void HeadlessTest::commandLine_data()
     QTest::newRow("headless without a port") << QStringList {"--headless"} << 2 << "--port";
     QTest::newRow("port without headless")
             << QStringList {"--port", "virtual"} << 2 << "--headless";
-    QTest::newRow("empty port name") << QStringList {"--headless", "--port", ""} << 2
-                                     << "--port needs a port name";
+    QTest::newRow("empty port name")
+            << QStringList {"--headless", "--port", ""} << 2 << "--port needs a port name";
     QTest::newRow("port that cannot be opened")
             << QStringList {"--headless", "--port", "/nonexistent/ttyX"} << 1 << "cannot open";
     QTest::newRow("log that cannot be written")

@@ -6,6 +6,7 @@
 #include "PseudoTerminal.h"
 #include "SerialPortControl.h"
 #include "VirtualPort.h"
+#include "VirtualPortPaths.h"
 #include "frmMain.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -88,6 +90,7 @@ private slots:
     void portNameRoundTrip_data();
     void portNameRoundTrip();
     void virtualPortEndToEnd();
+    void clientLeavingMidCommandLeavesNothingBehind();
     void saveLogAs();
 
 private:
@@ -215,6 +218,30 @@ void PortChoiceTest::virtualPortEndToEnd()
     QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
     QVERIFY(window.statusBar()->isHidden());
     QVERIFY(m_messages.isEmpty());
+}
+
+// The next client neither reads the previous client's unread reply nor finishes its command.
+void PortChoiceTest::clientLeavingMidCommandLeavesNothingBehind()
+{
+    frmMain window;
+    window.ComCombo->setCurrentIndex(window.ComCombo->findText("Virtual port"));
+    window.StartButton->click();
+    QVERIFY(window.PortIsOpen);
+    QLabel *clientText = window.findChild<tqx::VirtualPortPaths *>()->clientText;
+    QCOMPARE(clientText->text(), QString("No client"));
+    {
+        PathClient client(tqx::VirtualPort::linkPath());
+        QCOMPARE(client.exchange("E", 0), QByteArray());
+        QTRY_COMPARE(clientText->text(), QString("Client connected"));
+        QCOMPARE(client.exchange("R34A", 0), QByteArray());
+        QTRY_COMPARE(window.CommandText->text(), QString("R34A"));
+    }
+    QTRY_COMPARE(clientText->text(), QString("No client"));
+    QCOMPARE(window.CommandText->text(), QString());
+
+    PathClient next(tqx::VirtualPort::linkPath());
+    QCOMPARE(next.exchange("Kx", 3), QByteArray("x#"));
+    window.StartButton->click();
 }
 
 void PortChoiceTest::saveLogAs()
