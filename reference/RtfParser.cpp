@@ -90,8 +90,10 @@ bool RtfParser::parse(QString *error)
 
 void RtfParser::endGroup()
 {
-    if (m_state.destination == RtfDestination::FontTable)
+    if (m_state.destination == RtfDestination::FontTable) {
         m_fonts.endFont();
+        tablesChanged();
+    }
     m_state = m_savedStates.back();
     m_savedStates.pop_back();
 }
@@ -130,6 +132,7 @@ void RtfParser::handleControlWord(const RtfToken &token)
 
 void RtfParser::handleFontTableWord(RtfKeywordInfo info, const RtfToken &token)
 {
+    tablesChanged();
     switch (info.keyword) {
     case RtfKeyword::Font:
         m_fonts.beginFont(token.parameter);
@@ -150,6 +153,7 @@ void RtfParser::handleFontTableWord(RtfKeywordInfo info, const RtfToken &token)
 
 void RtfParser::handleColorTableWord(RtfKeywordInfo info, const RtfToken &token)
 {
+    tablesChanged();
     switch (info.keyword) {
     case RtfKeyword::Red:
         m_colors.setRed(token.parameter);
@@ -173,6 +177,7 @@ void RtfParser::handleBodyWord(RtfKeywordInfo info, const RtfToken &token)
     switch (info.keyword) {
     case RtfKeyword::DefaultFont:
         m_defaultFont = token.parameter;
+        tablesChanged();
         break;
     case RtfKeyword::Unicode:
         handleUnicode(token.parameter);
@@ -393,9 +398,11 @@ void RtfParser::addCharacter(char32_t character)
         break;
     case RtfDestination::FontTable:
         m_fonts.addCharacter(character);
+        tablesChanged();
         break;
     case RtfDestination::ColorTable:
         m_colors.addCharacter(character);
+        tablesChanged();
         break;
     case RtfDestination::Skipped:
         break;
@@ -437,14 +444,21 @@ void RtfParser::flushText()
     if (m_text.isEmpty())
         return;
     replaceLoneSurrogates(m_text);
-    m_builder.insertText(m_text, m_textFormat.toCharFormat(m_fonts, m_colors, m_defaultFont),
-                         m_textInTable);
-    m_text.clear();
+    m_builder.insertText(m_text, charFormat(m_textFormat), m_textInTable);
+    // Emptied but not freed: the next run of text reuses the space.
+    m_text.resize(0);
 }
 
-QTextCharFormat RtfParser::currentCharFormat() const
+QTextCharFormat RtfParser::charFormat(const RtfCharacterFormat &format)
 {
-    return m_state.character.toCharFormat(m_fonts, m_colors, m_defaultFont);
+    for (const auto &[properties, converted] : m_formats) {
+        if (properties == format)
+            return converted;
+    }
+    if (m_formats.size() >= mostFormatsKept)
+        m_formats.erase(m_formats.begin());
+    m_formats.emplace_back(format, format.toCharFormat(m_fonts, m_colors, m_defaultFont));
+    return m_formats.back().second;
 }
 
 } // namespace tqx

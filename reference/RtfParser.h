@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class QTextDocument;
@@ -47,7 +48,9 @@ private:
     void addCharacter(char32_t character);
     void appendToText(char32_t character);
     void flushText();
-    QTextCharFormat currentCharFormat() const;
+    QTextCharFormat charFormat(const RtfCharacterFormat &format);
+    QTextCharFormat currentCharFormat() { return charFormat(m_state.character); }
+    void tablesChanged() { m_formats.clear(); }
 
     RtfTokenizer m_tokenizer;
     RtfDocumentBuilder m_builder;
@@ -64,6 +67,12 @@ private:
     QString m_text;
     RtfCharacterFormat m_textFormat;
     bool m_textInTable = false;
+
+    // Recent conversions of character properties to QTextCharFormats. Documents switch between a
+    // handful of formats, and each conversion takes a dozen property writes. They depend on the
+    // font and colour tables, so any change to those empties the list.
+    static constexpr std::size_t mostFormatsKept = 16;
+    std::vector<std::pair<RtfCharacterFormat, QTextCharFormat>> m_formats;
 };
 
 } // namespace tqx

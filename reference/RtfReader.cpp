@@ -3,6 +3,7 @@
 #include "RtfParser.h"
 
 #include <QFile>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <string_view>
@@ -37,8 +38,15 @@ bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *er
     if (!startsLikeRtf(data)) {
         setError(error, QStringLiteral("The file is not an RTF document."));
     } else {
+        // Outside an edit block every insertion makes the cursor find its place on the laid-out
+        // line, which lays out the whole paragraph again: reading a long paragraph in many runs
+        // of text would take time in the square of its length. Inside one, the document is only
+        // told of the change at the end.
+        QTextCursor edit(document);
+        edit.beginEditBlock();
         RtfParser parser(data, document);
         ok = parser.parse(error);
+        edit.endEditBlock();
         if (!ok)
             document->clear();
     }
