@@ -1,7 +1,7 @@
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "HeadlessEmulator.h"
-#include "TerminationSignals.h"
+#include "app/HeadlessEmulator.h"
+#include "app/TerminationSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -54,8 +54,10 @@ int runCommandLine(int argc, char *argv[])
     parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without a window.")});
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("The port to answer on: \"Com 1\" to \"Com 8\", a system port "
-                                     "name such as /dev/ttyUSB0 or COM12, or \"virtual\" for a "
-                                     "new pseudo-terminal."),
+                                     "name such as /dev/ttyUSB0 or COM12, \"virtual\" for a "
+                                     "new pseudo-terminal, or tcp:[ADDRESS:]PORT for a network "
+                                     "listener (127.0.0.1 unless ADDRESS is given; tcp:0 picks a "
+                                     "free port)."),
                       QStringLiteral("PORT")});
     parser.addOption({QStringLiteral("version-reply"),
                       QStringLiteral("The reply to the V command (default \"22\")."),
@@ -85,7 +87,7 @@ int runCommandLine(int argc, char *argv[])
     if (options.port.trimmed().isEmpty()) {
         std::fprintf(stderr,
                      "tqx-orbivo-emulator: --port needs a port name: \"Com 1\" to \"Com 8\", a "
-                     "system port such as /dev/ttyUSB0, or \"virtual\".\nTry --help.\n");
+                     "system port such as /dev/ttyUSB0, \"virtual\" or tcp:4030.\nTry --help.\n");
         return HeadlessEmulator::UsageError;
     }
     options.versionReply = parser.value(QStringLiteral("version-reply")).toLatin1().toStdString();

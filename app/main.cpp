@@ -1,14 +1,20 @@
-#include "CommandLine.h"
-#include "TerminationSignals.h"
-#include "frmMain.h"
+#include "app/CommandLine.h"
+
+#ifdef TQX_WITH_WIDGETS
+#include "app/TerminationSignals.h"
+#include "console/frmMain.h"
 
 #include <QApplication>
+#endif
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     if (tqx::wantsCommandLine(argc, argv))
         return tqx::runCommandLine(argc, argv);
 
+#ifdef TQX_WITH_WIDGETS
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX Orbivo Emulator"));
     QApplication::setApplicationVersion(QStringLiteral("1.7"));
@@ -25,4 +31,10 @@ int main(int argc, char *argv[])
     QObject::connect(&terminations, &tqx::TerminationSignals::terminationRequested, &console,
                      &tqx::frmMain::endOnSignal);
     return app.exec();
+#else
+    std::fprintf(stderr,
+                 "tqx-orbivo-emulator: this build has no windows; run it headless:\n"
+                 "  tqx-orbivo-emulator --headless --port PORT\nSee --help.\n");
+    return 2;
+#endif
 }

@@ -5,8 +5,8 @@
 //
 //   bench_console_roundtrip [exchanges=20000] [long-run exchanges=1000000]
 
-#include "SerialPortControl.h"
-#include "frmMain.h"
+#include "session/EmulatorSession.h"
+#include "console/frmMain.h"
 
 #include <QApplication>
 #include <QSerialPort>

@@ -1,7 +1,7 @@
 // Nanoseconds per exchange through the interpreter, with a port and a display that do nothing, so
 // that only the interpreter's own work is measured.
 
-#include "CommandInterpreter.h"
+#include "emulation/CommandInterpreter.h"
 
 #include <benchmark/benchmark.h>
 

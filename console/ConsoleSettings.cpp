@@ -1,4 +1,4 @@
-#include "ConsoleSettings.h"
+#include "console/ConsoleSettings.h"
 
 #include <QSettings>
 

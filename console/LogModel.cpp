@@ -1,6 +1,6 @@
-#include "LogModel.h"
+#include "console/LogModel.h"
 
-#include "DisplayText.h"
+#include "session/DisplayText.h"
 
 namespace tqx {
 

@@ -1,6 +1,6 @@
-#include "LogView.h"
+#include "console/LogView.h"
 
-#include "LogModel.h"
+#include "console/LogModel.h"
 
 #include <QHeaderView>
 

@@ -1,4 +1,4 @@
-#include "VirtualPortPaths.h"
+#include "console/VirtualPortPaths.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

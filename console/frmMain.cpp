@@ -1,16 +1,16 @@
-#include "frmMain.h"
+#include "console/frmMain.h"
 
-#include "DisplayText.h"
-#include "LogModel.h"
-#include "LogView.h"
-#include "MessageBox.h"
-#include "PortNames.h"
-#include "ScreenUnits.h"
-#include "SerialPortControl.h"
-#include "VirtualPortPaths.h"
-#include "frmAbout.h"
-#include "frmRS232.h"
-#include "frmTQXcommands.h"
+#include "console/LogModel.h"
+#include "console/LogView.h"
+#include "console/VirtualPortPaths.h"
+#include "reference/frmAbout.h"
+#include "reference/frmRS232.h"
+#include "reference/frmTQXcommands.h"
+#include "session/DisplayText.h"
+#include "session/PortNames.h"
+#include "session/VirtualPort.h"
+#include "widgets/MessageBox.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,11 +85,6 @@ void setColors(QWidget *widget, std::optional<std::uint32_t> text,
     widget->setPalette(palette);
 }
 
-QString fromStd(const std::string &text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 frmMain::frmMain(QWidget *parent)
@@ -99,8 +94,7 @@ frmMain::frmMain(QWidget *parent)
     QIcon icon(QStringLiteral(":/images/program-icon.png"));
     icon.addFile(QStringLiteral(":/images/program-icon-256.png"));
     setWindowIcon(icon);
-    Comm = new SerialPortControl(this);
-    m_interpreter = std::make_unique<CommandInterpreter>(*Comm, *this);
+    Comm = new EmulatorSession(this);
     buildControls();
     buildMenu();
     buildStatusBar();
@@ -113,8 +107,8 @@ frmMain::frmMain(QWidget *parent)
 
 frmMain::~frmMain()
 {
-    // The interpreter refers to this window as its display; it must go first.
-    m_interpreter.reset();
+    // The session goes on reporting while it closes; nothing more is shown.
+    Comm->disconnect(this);
 }
 
 void frmMain::buildControls()
@@ -273,13 +267,23 @@ void frmMain::connectHandlers()
     connect(CableButton, &QAction::triggered, this, &frmMain::frmMain_CableButton_Click);
     connect(CopyLogButton, &QAction::triggered, this, &frmMain::frmMain_CopyLogButton_Click);
     connect(SaveLogButton, &QAction::triggered, this, &frmMain::frmMain_SaveLogButton_Click);
-    connect(Comm, &SerialPortControl::commEvent, this, &frmMain::frmMain_Comm_OnComm);
+    connect(Comm, &EmulatorSession::commandLogged, this, &frmMain::InputListAddItem);
+    connect(Comm, &EmulatorSession::commandSelected, this, &frmMain::InputListSelect);
+    connect(Comm, &EmulatorSession::commandCountChanged, this, &frmMain::SetInputLabel);
+    connect(Comm, &EmulatorSession::commandLogCleared, this, &frmMain::InputListClear);
+    connect(Comm, &EmulatorSession::replyLogged, this,
+            [this](qint64, const Bytes &, const Bytes &reply) { RespListAddItem(reply); });
+    connect(Comm, &EmulatorSession::replySelected, this, &frmMain::RespListSelect);
+    connect(Comm, &EmulatorSession::replyCountChanged, this, &frmMain::SetRespLabel);
+    connect(Comm, &EmulatorSession::replyLogCleared, this, &frmMain::RespListClear);
+    connect(Comm, &EmulatorSession::bufferChanged, this, &frmMain::SetCommandText);
+    connect(VerText, &QLineEdit::textChanged, this,
+            [this] { Comm->setVersionReply(ReadVerText()); });
     // Queued, so that the message box never runs inside the port's own error signal.
-    connect(Comm, &SerialPortControl::portFailed, this, &frmMain::onPortFailed,
-            Qt::QueuedConnection);
-    connect(Comm, &SerialPortControl::clientConnected, this,
+    connect(Comm, &EmulatorSession::portFailed, this, &frmMain::onPortFailed, Qt::QueuedConnection);
+    connect(Comm, &EmulatorSession::clientConnected, this,
             [this] { m_virtualPortPaths->setClientConnected(true); });
-    connect(Comm, &SerialPortControl::clientLeft, this, &frmMain::onClientLeft);
+    connect(Comm, &EmulatorSession::clientLeft, this, &frmMain::onClientLeft);
     // Logging off or shutting the system down may end the program without a close event.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::frmMain_Form_Unload);
 }
@@ -288,7 +292,7 @@ void frmMain::frmMain_Form_Load()
 {
     setWindowTitle(windowTitle() + QStringLiteral(" - ") + QLatin1String(programVersionText));
     ProgramVersion = QLatin1String(programVersionText);
-    m_interpreter->mount().setStartValues();
+    Comm->interpreter().mount().setStartValues();
     for (int portNumber = 1; portNumber <= 8; ++portNumber)
         ComCombo->addItem(QStringLiteral("Com %1").arg(portNumber), portNumber);
     appendExtraPorts();
@@ -327,6 +331,7 @@ void frmMain::restoreSettings()
     const ConsoleSettingsValues values = m_settings.load();
     selectSavedPort(values);
     VerText->setText(values.hcVersion);
+    Comm->setVersionReply(ReadVerText());
     restorePosition(values.leftTwips, values.topTwips);
 }
 
@@ -465,7 +470,6 @@ void frmMain::onPortFailed(const QString &errorText)
 // middle of this one's command.
 void frmMain::onClientLeft()
 {
-    m_interpreter->resetBuffer();
     m_virtualPortPaths->setClientConnected(false);
     refreshDisplay();
 }
@@ -510,13 +514,13 @@ void frmMain::showVirtualPortPaths(bool running)
 
 void frmMain::frmMain_ClearButton_Click()
 {
-    m_interpreter->clearLogs();
+    Comm->clearLogs();
     refreshDisplay();
 }
 
 void frmMain::frmMain_ResetButton_Click()
 {
-    m_interpreter->resetBuffer();
+    Comm->resetBuffer();
     refreshDisplay();
 }
 
@@ -557,8 +561,6 @@ void frmMain::showReferenceWindow(QWidget *window)
     window->activateWindow();
 }
 
-void frmMain::frmMain_Comm_OnComm() { m_interpreter->frmMain_Comm_OnComm(); }
-
 void frmMain::frmMain_CopyLogButton_Click()
 {
     LogView *log = RespList->hasFocus() ? RespList : InputList;
@@ -578,7 +580,7 @@ void frmMain::frmMain_SaveLogButton_Click()
     if (path.isEmpty())
         return;
     QString errorText;
-    if (!m_journal.saveTo(path, &errorText))
+    if (!journal().saveTo(path, &errorText))
         showMessage(this,
                     QStringLiteral("The log could not be saved to %1:\n%2")
                             .arg(QDir::toNativeSeparators(path), errorText));
@@ -586,39 +588,35 @@ void frmMain::frmMain_SaveLogButton_Click()
 
 void frmMain::InputListAddItem(const Bytes &line)
 {
-    m_journalCommand = line;
-    m_journalTime = QDateTime::currentMSecsSinceEpoch();
     m_inputLog->append(line);
     scheduleRefresh();
 }
 
-void frmMain::InputListSelect(std::uint64_t index) { m_inputSelection = index; }
+void frmMain::InputListSelect(quint64 index) { m_inputSelection = index; }
 
-void frmMain::SetInputLabel(const std::string &text)
+void frmMain::SetInputLabel(const QString &text)
 {
-    m_inputLabelText = fromStd(text);
+    m_inputLabelText = text;
     scheduleRefresh();
 }
 
 void frmMain::InputListClear()
 {
-    m_journal.clear();
     m_inputLog->clear();
     m_inputSelection.reset();
 }
 
 void frmMain::RespListAddItem(const Bytes &line)
 {
-    m_journal.record(m_journalTime, m_journalCommand, line);
     m_respLog->append(line);
     scheduleRefresh();
 }
 
-void frmMain::RespListSelect(std::uint64_t index) { m_respSelection = index; }
+void frmMain::RespListSelect(quint64 index) { m_respSelection = index; }
 
-void frmMain::SetRespLabel(const std::string &text)
+void frmMain::SetRespLabel(const QString &text)
 {
-    m_respLabelText = fromStd(text);
+    m_respLabelText = text;
     scheduleRefresh();
 }
 
@@ -628,7 +626,7 @@ void frmMain::RespListClear()
     m_respSelection.reset();
 }
 
-void frmMain::SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes)
+void frmMain::SetCommandText(const Bytes &buffer, quint64 droppedBytes)
 {
     m_commandBuffer = buffer;
     m_droppedBytes = droppedBytes;

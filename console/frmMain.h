@@ -1,13 +1,12 @@
 #pragma once
 
-#include "CommandInterpreter.h"
-#include "ConsoleDisplay.h"
-#include "ConsoleSettings.h"
-#include "ExchangeJournal.h"
-#include "LogView.h"
-#include "frmAbout.h"
-#include "frmRS232.h"
-#include "frmTQXcommands.h"
+#include "console/ConsoleSettings.h"
+#include "console/LogView.h"
+#include "emulation/Bytes.h"
+#include "reference/frmAbout.h"
+#include "reference/frmRS232.h"
+#include "reference/frmTQXcommands.h"
+#include "session/EmulatorSession.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -29,12 +28,11 @@ namespace tqx {
 
 class LogModel;
 class VirtualPortPaths;
-class SerialPortControl;
 
-// The console window: the program's only main window. It owns the emulator's run state (the
-// interpreter with its mount state, buffer and counts, and the running flag), shows every
-// exchange, and holds the port list and the Start/Stop toggle. It is the interpreter's display.
-class frmMain : public QMainWindow, public ConsoleDisplay
+// The console window: the program's only main window, a view of the emulator session (`Comm`).
+// It shows every exchange, holds the port list and the Start/Stop toggle, and passes the version
+// box and the Reset and Clear buttons to the session.
+class frmMain : public QMainWindow
 {
     Q_OBJECT
 
@@ -65,7 +63,7 @@ public:
     QLabel *Label3 = nullptr;
     QLabel *Label5 = nullptr;
     QWidget *Line1 = nullptr;
-    SerialPortControl *Comm = nullptr;
+    EmulatorSession *Comm = nullptr;
 
     QAction *ExitButton = nullptr;
     QMenu *HelpMenu = nullptr;
@@ -91,7 +89,7 @@ public:
     frmRS232 *cableWindow() const { return m_cableWindow; }
     frmAbout *aboutWindow() const { return m_aboutWindow; }
 
-    CommandInterpreter &interpreter() { return *m_interpreter; }
+    CommandInterpreter &interpreter() { return Comm->interpreter(); }
     LogModel &inputLog() { return *m_inputLog; }
     LogModel &respLog() { return *m_respLog; }
 
@@ -116,24 +114,24 @@ public:
     void frmMain_AboutButton_Click();
     void frmMain_HelpCommandsButton_Click();
     void frmMain_CableButton_Click();
-    void frmMain_Comm_OnComm();
     void frmMain_CopyLogButton_Click();
     void frmMain_SaveLogButton_Click();
 
     // Every exchange since the last Clear, with its time.
-    ExchangeJournal &journal() { return m_journal; }
+    ExchangeJournal &journal() { return Comm->journal(); }
 
-    // ConsoleDisplay: the interpreter's calls are gathered here and shown at the next refresh.
-    void InputListAddItem(const Bytes &line) override;
-    void InputListSelect(std::uint64_t index) override;
-    void SetInputLabel(const std::string &text) override;
-    void InputListClear() override;
-    void RespListAddItem(const Bytes &line) override;
-    void RespListSelect(std::uint64_t index) override;
-    void SetRespLabel(const std::string &text) override;
-    void RespListClear() override;
-    void SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes) override;
-    Bytes ReadVerText() const override;
+    // What the session shows is gathered here and shown at the next refresh.
+    void InputListAddItem(const Bytes &line);
+    void InputListSelect(quint64 index);
+    void SetInputLabel(const QString &text);
+    void InputListClear();
+    void RespListAddItem(const Bytes &line);
+    void RespListSelect(quint64 index);
+    void SetRespLabel(const QString &text);
+    void RespListClear();
+    void SetCommandText(const Bytes &buffer, quint64 droppedBytes);
+    // The version box's text as the bytes of the reply to V.
+    Bytes ReadVerText() const;
 
 signals:
     // The closing sequence has closed the port and is about to save the settings.
@@ -161,7 +159,6 @@ private:
     void showReferenceWindow(QWidget *window);
     void scheduleRefresh();
 
-    std::unique_ptr<CommandInterpreter> m_interpreter;
     LogModel *m_inputLog = nullptr;
     LogModel *m_respLog = nullptr;
     ConsoleSettings m_settings;
@@ -181,9 +178,6 @@ private:
     std::uint64_t m_droppedBytes = 0;
 
     VirtualPortPaths *m_virtualPortPaths = nullptr;
-    ExchangeJournal m_journal;
-    Bytes m_journalCommand; // the command of the exchange being logged
-    qint64 m_journalTime = 0;
 };
 
 } // namespace tqx

@@ -1,4 +1,4 @@
-#include "Bytes.h"
+#include "emulation/Bytes.h"
 
 namespace tqx {
 

@@ -1,6 +1,6 @@
-#include "CommandInterpreter.h"
+#include "emulation/CommandInterpreter.h"
 
-#include "CommandTable.h"
+#include "emulation/CommandTable.h"
 
 #include <string>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Bytes.h"
-#include "ConsoleDisplay.h"
-#include "MountState.h"
-#include "SerialControl.h"
+#include "emulation/Bytes.h"
+#include "emulation/ConsoleDisplay.h"
+#include "emulation/MountState.h"
+#include "emulation/SerialControl.h"
 
 #include <cstddef>
 #include <cstdint>

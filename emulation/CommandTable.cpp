@@ -1,4 +1,4 @@
-#include "CommandTable.h"
+#include "emulation/CommandTable.h"
 
 namespace tqx {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MountState.h"
+#include "emulation/MountState.h"
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "MountState.h"
+#include "emulation/MountState.h"
 
 namespace tqx {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Bytes.h"
+#include "emulation/Bytes.h"
 
 namespace tqx {
 

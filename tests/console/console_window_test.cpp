@@ -1,12 +1,12 @@
 // The console window end to end: a client on the other side of a real pseudo-terminal.
 
-#include "LogModel.h"
-#include "MessageBox.h"
-#include "PortNames.h"
-#include "PseudoTerminal.h"
-#include "ScreenUnits.h"
-#include "SerialPortControl.h"
-#include "frmMain.h"
+#include "console/LogModel.h"
+#include "console/frmMain.h"
+#include "session/EmulatorSession.h"
+#include "session/PortNames.h"
+#include "support/PseudoTerminal.h"
+#include "widgets/MessageBox.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QComboBox>
 #include <QLabel>

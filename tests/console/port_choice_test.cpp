@@ -1,13 +1,13 @@
 // The ports beyond the eight numbered ones: system ports by name, the virtual port, the saved
 // choice, and saving the exchange.
 
-#include "MessageBox.h"
-#include "PortNames.h"
-#include "PseudoTerminal.h"
-#include "SerialPortControl.h"
-#include "VirtualPort.h"
-#include "VirtualPortPaths.h"
-#include "frmMain.h"
+#include "console/VirtualPortPaths.h"
+#include "console/frmMain.h"
+#include "session/EmulatorSession.h"
+#include "session/PortNames.h"
+#include "session/VirtualPort.h"
+#include "support/PseudoTerminal.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QClipboard>

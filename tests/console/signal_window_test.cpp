@@ -1,10 +1,10 @@
 // A termination signal ends the desktop program even while a modal message box waits for the
 // user. Its own program, because ending every event loop is what is tested.
 
-#include "MessageBox.h"
-#include "PortNames.h"
-#include "TerminationSignals.h"
-#include "frmMain.h"
+#include "app/TerminationSignals.h"
+#include "console/frmMain.h"
+#include "session/PortNames.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QFileInfo>

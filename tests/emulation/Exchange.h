@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CommandInterpreter.h"
 #include "RecordingDisplay.h"
 #include "ScriptedPort.h"
+#include "emulation/CommandInterpreter.h"
 
 // One interpreter wired to a scripted port and a recording display, as the window wires it.
 struct Exchange

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConsoleDisplay.h"
+#include "emulation/ConsoleDisplay.h"
 
 #include <string>
 #include <vector>

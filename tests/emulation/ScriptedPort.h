@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommandInterpreter.h"
-#include "SerialControl.h"
+#include "emulation/CommandInterpreter.h"
+#include "emulation/SerialControl.h"
 
 #include <string>
 #include <utility>

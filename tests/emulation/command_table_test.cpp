@@ -1,7 +1,7 @@
 // What goes on the line for each command, from a freshly started emulator.
 
-#include "CommandTable.h"
 #include "Exchange.h"
+#include "emulation/CommandTable.h"
 
 #include <gtest/gtest.h>
 

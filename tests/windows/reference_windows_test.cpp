@@ -5,7 +5,7 @@
 #include "ProgramFolder.h"
 #include "ScreenUnits.h"
 #include "frmAbout.h"
-#include "frmMain.h"
+#include "console/frmMain.h"
 #include "frmRS232.h"
 #include "frmTQXcommands.h"
 

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "PublishedLink.h"
+#include "session/PublishedLink.h"
+#include "session/Transport.h"
 
-#include <QByteArray>
-#include <QObject>
-#include <QString>
 #include <QTimer>
 
 class QSocketNotifier;
@@ -20,7 +18,7 @@ namespace tqx {
 // when one closes the device, whatever it left unread is thrown away and the next client starts
 // with nothing queued for it. Replies are written whole and in order, however long: what the
 // device cannot take at once waits here until the client reads.
-class VirtualPort : public QObject
+class VirtualPort : public Transport
 {
     Q_OBJECT
 
@@ -33,9 +31,9 @@ public:
     // Whether this platform can make pseudo-terminals.
     static bool isSupported();
 
-    bool open(QString *errorText);
-    void close();
-    bool isOpen() const { return m_emulatorEnd >= 0; }
+    bool open(QString *errorText) override;
+    bool close(QString *errorText = nullptr) override;
+    bool isOpen() const override { return m_emulatorEnd >= 0; }
     bool hasClient() const { return m_hasClient; }
 
     // The device client software opens, e.g. "/dev/pts/3".
@@ -43,15 +41,9 @@ public:
     // The stable link to it, or empty if it could not be made.
     QString publishedLink() const { return m_link.path(); }
 
-    QByteArray readAll();
-    bool write(const QByteArray &bytes, QString *errorText);
-
-signals:
-    void readyRead();
-    void clientConnected();
-    // The client closed the device; what it had not read is gone.
-    void clientLeft();
-    void failed(const QString &errorText);
+    QByteArray readAll() override;
+    bool write(const QByteArray &bytes, QString *errorText) override;
+    QString description() const override { return m_clientDevice; }
 
 private:
     void onReadable();

@@ -2,10 +2,10 @@
 // reads, a pipe that closes, hang-ups, clients that leave early, two copies at once. Each case
 // runs the program as a separate process with deadlines, so a regression fails instead of hanging.
 
-#include "ChildProcess.h"
-#include "EmergencyExit.h"
-#include "SerialClient.h"
-#include "TerminationSignals.h"
+#include "app/TerminationSignals.h"
+#include "session/EmergencyExit.h"
+#include "support/ChildProcess.h"
+#include "support/SerialClient.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "SerialClient.h"
+#include "support/SerialClient.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "LineWriter.h"
+#include "app/LineWriter.h"
 
 #include <atomic>
 #include <cerrno>
@@ -11,8 +11,8 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <pthread.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace tqx {

@@ -1,10 +1,9 @@
-#include "HeadlessEmulator.h"
+#include "app/HeadlessEmulator.h"
 
-#include "DisplayText.h"
-#include "LineWriter.h"
-#include "PortNames.h"
-#include "SerialPortControl.h"
+#include "app/LineWriter.h"
+#include "session/DisplayText.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -24,34 +23,37 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
     : QObject(parent)
     , m_options(std::move(options))
     , m_errors(std::make_shared<LineWriter>(errorFd, "standard error"))
-    , m_port(new SerialPortControl(this))
+    , m_session(this)
 {
     m_output = std::make_unique<LineWriter>(outputFd, "standard output",
                                             [errors = m_errors](const std::string &text) {
                                                 errors->write(programName + text + '\n');
                                             });
-    m_interpreter = std::make_unique<CommandInterpreter>(*m_port, *this);
-    connect(m_port, &SerialPortControl::commEvent, this,
-            [this] { m_interpreter->frmMain_Comm_OnComm(); });
-    connect(m_port, &SerialPortControl::portFailed, this, [this](const QString &errorText) {
+    m_session.setVersionReply(m_options.versionReply);
+    connect(&m_session, &EmulatorSession::replyLogged, this, &HeadlessEmulator::writeExchange);
+    connect(&m_session, &EmulatorSession::portFailed, this, [this](const QString &errorText) {
         reportError(QStringLiteral("the port failed: %1").arg(errorText));
         stop();
         emit portLost();
     });
-    connect(m_port, &SerialPortControl::clientConnected, this,
-            [this] { writeEvent(QStringLiteral("a client opened the virtual port")); });
-    connect(m_port, &SerialPortControl::clientLeft, this, [this] {
-        // The next client starts afresh, not in the middle of this one's command.
-        m_interpreter->resetBuffer();
-        writeEvent(QStringLiteral("the client closed the virtual port"));
+    connect(&m_session, &EmulatorSession::clientConnected, this, [this](const QString &client) {
+        writeEvent(m_session.isTcp() ? QStringLiteral("a client connected from %1").arg(client)
+                                     : QStringLiteral("a client opened the virtual port"));
+    });
+    connect(&m_session, &EmulatorSession::clientLeft, this, [this] {
+        writeEvent(m_session.isTcp() ? QStringLiteral("the client disconnected")
+                                     : QStringLiteral("the client closed the virtual port"));
+    });
+    connect(&m_session, &EmulatorSession::clientRefused, this, [this](const QString &client) {
+        writeEvent(QStringLiteral("refused a second client from %1: one client at a time")
+                           .arg(client));
     });
 }
 
 HeadlessEmulator::~HeadlessEmulator()
 {
     stop();
-    // The interpreter refers to this object as its display; it must go first.
-    m_interpreter.reset();
+    m_session.disconnect(this);
     // Give the writers a moment to write what is queued; one that the system holds up is left.
     if (m_log)
         m_log->finish(std::chrono::milliseconds(1000));
@@ -59,17 +61,55 @@ HeadlessEmulator::~HeadlessEmulator()
     m_errors->finish(std::chrono::milliseconds(1000));
 }
 
-void HeadlessEmulator::configurePort()
+bool HeadlessEmulator::parseTcpPort(const QString &text, QHostAddress *address, quint16 *port,
+                                    QString *errorText)
+{
+    static const QRegularExpression tcp(QStringLiteral("^tcp:(?:(.*):)?([^:\\]]*)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = tcp.match(text.trimmed());
+    if (!match.hasMatch())
+        return false;
+    QString host = match.captured(1);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const uint number = match.captured(2).toUInt(&ok);
+    if (!ok || number > 65535) {
+        *errorText = QStringLiteral("\"%1\" is not a TCP port number (0 to 65535)")
+                             .arg(match.captured(2));
+        return true;
+    }
+    *address = host.isEmpty() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(host);
+    if (address->isNull()) {
+        *errorText = QStringLiteral("\"%1\" is not an IP address").arg(host);
+        return true;
+    }
+    *port = static_cast<quint16>(number);
+    return true;
+}
+
+bool HeadlessEmulator::configurePort()
 {
     static const QRegularExpression numbered(QStringLiteral("^com\\s*([1-8])$"),
                                              QRegularExpression::CaseInsensitiveOption);
     const QString port = m_options.port.trimmed();
-    if (port.compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0)
-        m_port->setVirtualPort();
-    else if (const QRegularExpressionMatch match = numbered.match(port); match.hasMatch())
-        m_port->setCommPort(match.captured(1).toInt());
-    else
-        m_port->setSystemPort(port);
+    QHostAddress address;
+    quint16 tcpPort = 0;
+    QString errorText;
+    if (parseTcpPort(port, &address, &tcpPort, &errorText)) {
+        if (!errorText.isEmpty()) {
+            reportError(QStringLiteral("--port %1: %2").arg(port, errorText));
+            return false;
+        }
+        m_session.setTcpPort(address, tcpPort);
+    } else if (port.compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0) {
+        m_session.setVirtualPort();
+    } else if (const QRegularExpressionMatch match = numbered.match(port); match.hasMatch()) {
+        m_session.setCommPort(match.captured(1).toInt());
+    } else {
+        m_session.setSystemPort(port);
+    }
+    return true;
 }
 
 // Opens the log without waiting: a FIFO that no process reads yet is opened by the log's writer
@@ -104,45 +144,40 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     if (!m_options.logPath.isEmpty() && !openLog())
         return UsageError;
 
-    configurePort();
+    if (!configurePort())
+        return UsageError;
     QString errorText;
-    if (!m_port->open(&errorText)) {
+    if (!m_session.open(&errorText)) {
         reportError(QStringLiteral("cannot open %1: %2").arg(m_options.port, errorText));
         return PortFailure;
     }
-    if (m_port->isVirtual()) {
+    if (m_session.isVirtual()) {
         QString line = QStringLiteral("Listening on a virtual port: clients open %1")
-                               .arg(m_port->clientDevice());
-        if (!m_port->publishedLink().isEmpty())
-            line += QStringLiteral(" or %1").arg(m_port->publishedLink());
+                               .arg(m_session.clientDevice());
+        if (!m_session.publishedLink().isEmpty())
+            line += QStringLiteral(" or %1").arg(m_session.publishedLink());
         m_output->write(line.toStdString() + '\n');
+    } else if (m_session.isTcp()) {
+        m_output->write(
+                QStringLiteral("Listening on %1\n").arg(m_session.description()).toStdString());
     } else {
         m_output->write(
                 QStringLiteral("Listening on %1 (9600 bit/s, 8 data bits, no parity, 1 stop bit)\n")
-                        .arg(m_port->portName())
+                        .arg(m_session.portName())
                         .toStdString());
     }
     return Success;
 }
 
-void HeadlessEmulator::stop()
-{
-    if (m_port->isOpen())
-        m_port->close(nullptr);
-}
-
-void HeadlessEmulator::InputListAddItem(const Bytes &line)
-{
-    m_command = line;
-    m_commandTime = QDateTime::currentDateTime();
-}
+void HeadlessEmulator::stop() { m_session.close(nullptr); }
 
 // One line per answered command: time, command and reply, tab-separated and escaped as the
 // console shows them, so that a test can read it back.
-void HeadlessEmulator::RespListAddItem(const Bytes &line)
+void HeadlessEmulator::writeExchange(qint64 msecsSinceEpoch, const Bytes &command,
+                                     const Bytes &reply)
 {
-    writeLine(exchangeTimeText(m_commandTime) + QLatin1Char('\t') + displayText(m_command)
-              + QLatin1Char('\t') + displayText(line));
+    writeLine(exchangeTimeText(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch)) + QLatin1Char('\t')
+              + displayText(command) + QLatin1Char('\t') + displayText(reply));
 }
 
 // Events on the line are comment lines, so that a reader of the exchanges can skip them.

@@ -1,4 +1,4 @@
-#include "DisplayText.h"
+#include "session/DisplayText.h"
 
 namespace tqx {
 

@@ -1,4 +1,4 @@
-#include "PortNames.h"
+#include "session/PortNames.h"
 
 #include <QSerialPortInfo>
 

@@ -1,6 +1,6 @@
-#include "ExchangeJournal.h"
+#include "session/ExchangeJournal.h"
 
-#include "DisplayText.h"
+#include "session/DisplayText.h"
 
 #include <QBuffer>
 #include <QDateTime>

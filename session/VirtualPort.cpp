@@ -1,4 +1,4 @@
-#include "VirtualPort.h"
+#include "session/VirtualPort.h"
 
 #include <QFile>
 #include <QSocketNotifier>
@@ -29,7 +29,7 @@ QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(err
 } // namespace
 
 VirtualPort::VirtualPort(QObject *parent)
-    : QObject(parent)
+    : Transport(parent)
 {
     m_clientPoll.setInterval(clientPollMs);
     connect(&m_clientPoll, &QTimer::timeout, this, &VirtualPort::checkForClient);
@@ -91,7 +91,7 @@ bool VirtualPort::open(QString *errorText)
 #endif
 }
 
-void VirtualPort::close()
+bool VirtualPort::close(QString *)
 {
     m_clientPoll.stop();
     delete m_readNotifier;
@@ -108,6 +108,7 @@ void VirtualPort::close()
     m_clientDevice.clear();
     m_pending.clear();
     m_unsent.clear();
+    return true;
 }
 
 QByteArray VirtualPort::readAll() { return std::exchange(m_pending, {}); }
@@ -226,7 +227,7 @@ void VirtualPort::clientArrived()
     m_clientPoll.stop();
     m_hasClient = true;
     m_readNotifier->setEnabled(true);
-    emit clientConnected();
+    emit clientConnected(QString());
 }
 
 // Replies the client left unread sit in the device's input queue, where the next client would

@@ -1,4 +1,4 @@
-#include "EmergencyExit.h"
+#include "session/EmergencyExit.h"
 
 #include <algorithm>
 #include <atomic>

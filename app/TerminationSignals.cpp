@@ -1,6 +1,6 @@
-#include "TerminationSignals.h"
+#include "app/TerminationSignals.h"
 
-#include "EmergencyExit.h"
+#include "session/EmergencyExit.h"
 
 #include <QSocketNotifier>
 
@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -30,6 +31,15 @@ void forwardSignal(int signalNumber)
 }
 
 constexpr int terminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int signalCount = std::size(terminationSignals);
+
+// What was in place before, put back when the program no longer handles the signals itself.
+struct sigaction previousActions[signalCount]
+{
+};
+struct sigaction previousBrokenPipe
+{
+};
 
 } // namespace
 #endif
@@ -38,7 +48,12 @@ TerminationSignals::TerminationSignals(QObject *parent, std::chrono::millisecond
     : QObject(parent)
 {
 #ifdef Q_OS_UNIX
-    ::signal(SIGPIPE, SIG_IGN);
+    struct sigaction ignore
+    {
+    };
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &previousBrokenPipe);
     EmergencyExit::arm(grace);
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
@@ -53,8 +68,8 @@ TerminationSignals::TerminationSignals(QObject *parent, std::chrono::millisecond
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : terminationSignals)
-        ::sigaction(signalNumber, &action, nullptr);
+    for (int i = 0; i < signalCount; ++i)
+        ::sigaction(terminationSignals[i], &action, &previousActions[i]);
 #endif
 }
 
@@ -62,8 +77,9 @@ TerminationSignals::~TerminationSignals()
 {
 #ifdef Q_OS_UNIX
     EmergencyExit::disarm();
-    for (int signalNumber : terminationSignals)
-        ::signal(signalNumber, SIG_DFL);
+    for (int i = 0; i < signalCount; ++i)
+        ::sigaction(terminationSignals[i], &previousActions[i], nullptr);
+    ::sigaction(SIGPIPE, &previousBrokenPipe, nullptr);
     delete m_notifier;
     for (int &fd : signalPipe) {
         if (fd >= 0)

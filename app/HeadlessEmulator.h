@@ -1,9 +1,8 @@
 #pragma once
 
-#include "CommandInterpreter.h"
-#include "ConsoleDisplay.h"
+#include "emulation/Bytes.h"
+#include "session/EmulatorSession.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -13,23 +12,22 @@
 namespace tqx {
 
 class LineWriter;
-class SerialPortControl;
 
 struct HeadlessOptions
 {
-    QString port; // "Com 1".."Com 8", a system port name, or "virtual"
+    QString port; // "Com 1".."Com 8", a system port name, "virtual" or "tcp:[ADDRESS:]PORT"
     Bytes versionReply = "22";
     QString logPath; // empty: no log file
 };
 
-// The emulator without a window, for automated test runs: the same interpreter on the same kind
-// of port, reporting each answered command as a line on standard output (and in a log file).
+// The emulator without a window, for automated test runs: a view of the same session the window
+// shows, reporting each answered command as a line on standard output (and in a log file).
 // It reads and writes no settings.
 //
 // Output never holds up the answering: lines go through writers on threads of their own (see
 // LineWriter), so a harness that never reads standard output, a closed pipe, a FIFO without a
 // reader or a full disk cost lines, which are counted and reported, but never a reply.
-class HeadlessEmulator : public QObject, public ConsoleDisplay
+class HeadlessEmulator : public QObject
 {
     Q_OBJECT
 
@@ -46,26 +44,21 @@ public:
     // Closes the port (removing a virtual port's link). Safe to call twice.
     void stop();
 
-    SerialPortControl &port() { return *m_port; }
+    EmulatorSession &session() { return m_session; }
 
-    void InputListAddItem(const Bytes &line) override;
-    void InputListSelect(std::uint64_t) override { }
-    void SetInputLabel(const std::string &) override { }
-    void InputListClear() override { }
-    void RespListAddItem(const Bytes &line) override;
-    void RespListSelect(std::uint64_t) override { }
-    void SetRespLabel(const std::string &) override { }
-    void RespListClear() override { }
-    void SetCommandText(const Bytes &, std::uint64_t) override { }
-    Bytes ReadVerText() const override { return m_options.versionReply; }
+    // Reads "tcp:PORT" or "tcp:ADDRESS:PORT" ("tcp:[::1]:4030" for IPv6); false if `text` does
+    // not name a network port or names it wrongly (then `errorText` says why).
+    static bool parseTcpPort(const QString &text, QHostAddress *address, quint16 *port,
+                             QString *errorText);
 
 signals:
     // The port was lost while running; the program should end with PortFailure.
     void portLost();
 
 private:
-    void configurePort();
+    bool configurePort();
     bool openLog();
+    void writeExchange(qint64 msecsSinceEpoch, const Bytes &command, const Bytes &reply);
     void writeLine(const QString &line);
     void writeEvent(const QString &text);
     void reportError(const QString &text);
@@ -74,10 +67,7 @@ private:
     std::shared_ptr<LineWriter> m_errors; // shared with the other writers, which report to it
     std::unique_ptr<LineWriter> m_output;
     std::unique_ptr<LineWriter> m_log;
-    SerialPortControl *m_port;
-    std::unique_ptr<CommandInterpreter> m_interpreter;
-    Bytes m_command;
-    QDateTime m_commandTime;
+    EmulatorSession m_session;
 };
 
 } // namespace tqx

@@ -1,6 +1,6 @@
 // The program run without a window, as a separate process driven by a test client.
 
-#include "PseudoTerminal.h"
+#include "support/PseudoTerminal.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -12,7 +12,7 @@ namespace tqx {
 // close its port and tidy up before it ends. Should the event loop not get there (busy, or held
 // by something that never returns), the program is ended anyway after `grace`, its link removed
 // (see EmergencyExit). SIGPIPE is ignored: a closed pipe or socket is an error to report, not a
-// reason to die.
+// reason to die. The handlers that were in place before come back when the object goes.
 class TerminationSignals : public QObject
 {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "ScreenUnits.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
-#include "PublishedLink.h"
+#include "session/PublishedLink.h"
 
-#include "EmergencyExit.h"
+#include "session/EmergencyExit.h"
 
 #include <QDir>
 #include <QFile>

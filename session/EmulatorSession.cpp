@@ -1,0 +1,227 @@
+#include "session/EmulatorSession.h"
+
+#include "session/PortNames.h"
+#include "session/SerialTransport.h"
+#include "session/TcpTransport.h"
+#include "session/VirtualPort.h"
+
+#include <QDateTime>
+
+namespace tqx {
+
+namespace {
+QString fromStd(const std::string &text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+} // namespace
+
+EmulatorSession::EmulatorSession(QObject *parent)
+    : QObject(parent)
+    , m_portNameMapper(platformPortName)
+{
+    // The session is the interpreter's port and display (private bases, known only here).
+    SerialControl &port = *this;
+    ConsoleDisplay &display = *this;
+    m_interpreter = std::make_unique<CommandInterpreter>(port, display);
+    m_interpreter->mount().setStartValues();
+}
+
+EmulatorSession::~EmulatorSession()
+{
+    close(nullptr);
+    // The interpreter refers to this session as its port and display; it goes first.
+    m_interpreter.reset();
+    if (m_transport)
+        m_transport->disconnect(this);
+}
+
+void EmulatorSession::setCommPort(int portNumber)
+{
+    m_kind = Kind::Numbered;
+    m_commPort = portNumber;
+}
+
+void EmulatorSession::setSystemPort(const QString &systemName)
+{
+    m_kind = Kind::Named;
+    m_systemName = systemName;
+}
+
+void EmulatorSession::setVirtualPort() { m_kind = Kind::Virtual; }
+
+void EmulatorSession::setTcpPort(const QHostAddress &address, quint16 port)
+{
+    m_kind = Kind::Tcp;
+    m_tcpAddress = address;
+    m_tcpPort = port;
+}
+
+void EmulatorSession::setTransport(Transport *transport)
+{
+    m_kind = Kind::Custom;
+    adopt(std::unique_ptr<Transport>(transport));
+}
+
+void EmulatorSession::setPortNameMapper(PortNameMapper mapper)
+{
+    m_portNameMapper = mapper ? std::move(mapper) : PortNameMapper(platformPortName);
+}
+
+QString EmulatorSession::portName() const
+{
+    switch (m_kind) {
+    case Kind::Numbered:
+        return m_portNameMapper(m_commPort);
+    case Kind::Named:
+        return m_systemName;
+    case Kind::Virtual:
+    case Kind::Tcp:
+    case Kind::Custom:
+        break;
+    }
+    return description();
+}
+
+QString EmulatorSession::description() const
+{
+    return m_transport ? m_transport->description() : QString();
+}
+
+QString EmulatorSession::clientDevice() const
+{
+    const auto *port = isVirtual() ? qobject_cast<const VirtualPort *>(m_transport.get()) : nullptr;
+    return port ? port->clientDevice() : QString();
+}
+
+QString EmulatorSession::publishedLink() const
+{
+    const auto *port = isVirtual() ? qobject_cast<const VirtualPort *>(m_transport.get()) : nullptr;
+    return port ? port->publishedLink() : QString();
+}
+
+std::unique_ptr<Transport> EmulatorSession::makeTransport() const
+{
+    switch (m_kind) {
+    case Kind::Numbered:
+    case Kind::Named:
+        return std::make_unique<SerialTransport>(portName());
+    case Kind::Virtual:
+        return std::make_unique<VirtualPort>();
+    case Kind::Tcp:
+        return std::make_unique<TcpTransport>(m_tcpAddress, m_tcpPort);
+    case Kind::Custom:
+        break;
+    }
+    return nullptr;
+}
+
+void EmulatorSession::adopt(std::unique_ptr<Transport> transport)
+{
+    if (m_transport) {
+        m_transport->disconnect(this);
+        m_transport->close(nullptr);
+    }
+    m_transport = std::move(transport);
+    if (!m_transport)
+        return;
+    Transport *current = m_transport.get();
+    connect(current, &Transport::readyRead, this, &EmulatorSession::onReadyRead);
+    connect(current, &Transport::failed, this, &EmulatorSession::onTransportFailed);
+    connect(current, &Transport::clientConnected, this, &EmulatorSession::clientConnected);
+    connect(current, &Transport::clientLeft, this, &EmulatorSession::onClientLeft);
+    connect(current, &Transport::clientRefused, this, &EmulatorSession::clientRefused);
+}
+
+bool EmulatorSession::open(QString *errorText)
+{
+    if (m_kind != Kind::Custom)
+        adopt(makeTransport());
+    if (!m_transport) {
+        if (errorText)
+            *errorText = QStringLiteral("No port is chosen.");
+        return false;
+    }
+    return m_transport->open(errorText);
+}
+
+bool EmulatorSession::close(QString *errorText)
+{
+    if (!m_transport || !m_transport->isOpen())
+        return true;
+    return m_transport->close(errorText);
+}
+
+void EmulatorSession::resetBuffer() { m_interpreter->resetBuffer(); }
+
+void EmulatorSession::clearLogs() { m_interpreter->clearLogs(); }
+
+void EmulatorSession::onReadyRead()
+{
+    m_event = comEvReceive;
+    m_interpreter->frmMain_Comm_OnComm();
+    m_event = 0;
+}
+
+void EmulatorSession::onClientLeft()
+{
+    // The next client starts afresh, not in the middle of this one's command.
+    m_interpreter->resetBuffer();
+    emit clientLeft();
+}
+
+void EmulatorSession::onTransportFailed(const QString &errorText) { emit portFailed(errorText); }
+
+Bytes EmulatorSession::Input()
+{
+    const QByteArray received = m_transport ? m_transport->readAll() : QByteArray();
+    return Bytes(received.constData(), static_cast<std::size_t>(received.size()));
+}
+
+void EmulatorSession::Output(const Bytes &bytes)
+{
+    if (bytes.empty() || !m_transport || !m_transport->isOpen())
+        return;
+    QString errorText;
+    if (!m_transport->write(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                            &errorText)) {
+        m_transport->close(nullptr);
+        emit portFailed(errorText);
+    }
+}
+
+void EmulatorSession::InputListAddItem(const Bytes &line)
+{
+    m_command = line;
+    m_commandTime = QDateTime::currentMSecsSinceEpoch();
+    emit commandLogged(line);
+}
+
+void EmulatorSession::SetInputLabel(const std::string &text)
+{
+    emit commandCountChanged(fromStd(text));
+}
+
+void EmulatorSession::InputListClear()
+{
+    m_journal.clear();
+    emit commandLogCleared();
+}
+
+void EmulatorSession::RespListAddItem(const Bytes &line)
+{
+    m_journal.record(m_commandTime, m_command, line);
+    emit replyLogged(m_commandTime, m_command, line);
+}
+
+void EmulatorSession::SetRespLabel(const std::string &text)
+{
+    emit replyCountChanged(fromStd(text));
+}
+
+void EmulatorSession::SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes)
+{
+    emit bufferChanged(buffer, droppedBytes);
+}
+
+} // namespace tqx

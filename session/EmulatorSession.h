@@ -1,0 +1,133 @@
+#pragma once
+
+#include "emulation/CommandInterpreter.h"
+#include "emulation/ConsoleDisplay.h"
+#include "emulation/SerialControl.h"
+#include "session/ExchangeJournal.h"
+#include "session/Transport.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace tqx {
+
+// One run of the emulator: a transport (the serial port, a virtual port or a network listener),
+// the interpreter with its mount state, and the journal of every exchange. It answers on its own
+// and reports what happens as signals, so that the console window and headless mode are two
+// views of the same thing. Qt Core and its serial port and network modules only.
+class EmulatorSession : public QObject, private SerialControl, private ConsoleDisplay
+{
+    Q_OBJECT
+
+public:
+    using PortNameMapper = std::function<QString(int portNumber)>;
+
+    explicit EmulatorSession(QObject *parent = nullptr);
+    ~EmulatorSession() override;
+
+    // The way in to open next: one of the numbered ports of the port list ("Com N"), a port by
+    // its system name, a virtual port made at open(), a network listener, or a transport of the
+    // caller's (the session takes it over).
+    void setCommPort(int portNumber);
+    void setSystemPort(const QString &systemName);
+    void setVirtualPort();
+    void setTcpPort(const QHostAddress &address, quint16 port);
+    void setTransport(Transport *transport);
+    // Maps the numbered ports to system port names; tests map them to pseudo-terminals.
+    void setPortNameMapper(PortNameMapper mapper);
+
+    int commPort() const { return m_commPort; }
+    bool isVirtual() const { return m_kind == Kind::Virtual; }
+    bool isTcp() const { return m_kind == Kind::Tcp; }
+    // The serial port's system name, or while open the device or address clients use.
+    QString portName() const;
+    // While open: the transport's own description of where clients connect.
+    QString description() const;
+    // While a virtual port is open: the device client software opens, and its stable link.
+    QString clientDevice() const;
+    QString publishedLink() const;
+    Transport *transport() const { return m_transport.get(); }
+
+    bool open(QString *errorText);
+    // Closes the transport (removing a virtual port's link); false with a description when
+    // closing reported an error.
+    bool close(QString *errorText);
+    bool isOpen() const { return m_transport && m_transport->isOpen(); }
+
+    // The reply to the V command.
+    void setVersionReply(const Bytes &reply) { m_versionReply = reply; }
+    const Bytes &versionReply() const { return m_versionReply; }
+
+    // Reset and Clear (see CommandInterpreter).
+    void resetBuffer();
+    void clearLogs();
+
+    CommandInterpreter &interpreter() { return *m_interpreter; }
+    ExchangeJournal &journal() { return m_journal; }
+
+signals:
+    // What the interpreter shows, call for call, in order.
+    void commandLogged(const tqx::Bytes &command);
+    void commandSelected(quint64 index);
+    void commandCountChanged(const QString &text);
+    void commandLogCleared();
+    // The reply to `command`, which arrived at `msecsSinceEpoch`.
+    void replyLogged(qint64 msecsSinceEpoch, const tqx::Bytes &command, const tqx::Bytes &reply);
+    void replySelected(quint64 index);
+    void replyCountChanged(const QString &text);
+    void replyLogCleared();
+    void bufferChanged(const tqx::Bytes &buffer, quint64 droppedBytes);
+
+    void clientConnected(const QString &client);
+    // The client left; the buffer has been emptied for the next one.
+    void clientLeft();
+    void clientRefused(const QString &client);
+    // The open transport failed and has been closed.
+    void portFailed(const QString &errorText);
+
+private:
+    enum class Kind { Numbered, Named, Virtual, Tcp, Custom };
+
+    std::unique_ptr<Transport> makeTransport() const;
+    void adopt(std::unique_ptr<Transport> transport);
+    void onReadyRead();
+    void onClientLeft();
+    void onTransportFailed(const QString &errorText);
+
+    // SerialControl, over the transport.
+    int CommEvent() const override { return m_event; }
+    Bytes Input() override;
+    void Output(const Bytes &bytes) override;
+
+    // ConsoleDisplay, as signals.
+    void InputListAddItem(const Bytes &line) override;
+    void InputListSelect(std::uint64_t index) override { emit commandSelected(index); }
+    void SetInputLabel(const std::string &text) override;
+    void InputListClear() override;
+    void RespListAddItem(const Bytes &line) override;
+    void RespListSelect(std::uint64_t index) override { emit replySelected(index); }
+    void SetRespLabel(const std::string &text) override;
+    void RespListClear() override { emit replyLogCleared(); }
+    void SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes) override;
+    Bytes ReadVerText() const override { return m_versionReply; }
+
+    Kind m_kind = Kind::Numbered;
+    int m_commPort = 1;
+    QString m_systemName;
+    QHostAddress m_tcpAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 m_tcpPort = 4030;
+    PortNameMapper m_portNameMapper;
+    std::unique_ptr<Transport> m_transport;
+    std::unique_ptr<CommandInterpreter> m_interpreter;
+    ExchangeJournal m_journal;
+    Bytes m_versionReply = "22";
+    Bytes m_command; // the command of the exchange being logged
+    qint64 m_commandTime = 0;
+    int m_event = 0;
+};
+
+} // namespace tqx

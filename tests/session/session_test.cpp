@@ -1,0 +1,160 @@
+// The session's signals, driven through a scripted transport.
+
+#include "ScriptedTransport.h"
+#include "session/EmulatorSession.h"
+
+#include <QTest>
+
+using tqx::Bytes;
+using tqx::EmulatorSession;
+
+namespace {
+
+// Every signal of the session, in order, as text.
+class SignalRecorder : public QObject
+{
+public:
+    explicit SignalRecorder(EmulatorSession &session)
+    {
+        auto text = [](const Bytes &bytes) {
+            return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+        };
+        connect(&session, &EmulatorSession::commandLogged, this,
+                [this, text](const Bytes &command) { events << "command " + text(command); });
+        connect(&session, &EmulatorSession::commandSelected, this,
+                [this](quint64 index) { events << QString("command selected %1").arg(index); });
+        connect(&session, &EmulatorSession::commandCountChanged, this,
+                [this](const QString &count) { events << "commands " + count; });
+        connect(&session, &EmulatorSession::commandLogCleared, this,
+                [this] { events << "commands cleared"; });
+        connect(&session, &EmulatorSession::replyLogged, this,
+                [this, text](qint64 time, const Bytes &command, const Bytes &reply) {
+                    events << "reply " + text(command) + " -> " + text(reply);
+                    times << time;
+                });
+        connect(&session, &EmulatorSession::replySelected, this,
+                [this](quint64 index) { events << QString("reply selected %1").arg(index); });
+        connect(&session, &EmulatorSession::replyCountChanged, this,
+                [this](const QString &count) { events << "replies " + count; });
+        connect(&session, &EmulatorSession::replyLogCleared, this,
+                [this] { events << "replies cleared"; });
+        connect(&session, &EmulatorSession::bufferChanged, this,
+                [this, text](const Bytes &buffer, quint64) { events << "buffer " + text(buffer); });
+        connect(&session, &EmulatorSession::clientLeft, this, [this] { events << "client left"; });
+        connect(&session, &EmulatorSession::portFailed, this,
+                [this](const QString &error) { events << "failed " + error; });
+    }
+
+    QStringList taken() { return std::exchange(events, {}); }
+
+    QStringList events;
+    QList<qint64> times;
+};
+
+} // namespace
+
+class SessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exchangeIsReportedInOrder();
+    void versionReplyFollowsTheSetter();
+    void clientLeavingEmptiesTheBuffer();
+    void resetAndClear();
+    void failures_data();
+    void failures();
+};
+
+void SessionTest::exchangeIsReportedInOrder()
+{
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    SignalRecorder recorder(session);
+    QVERIFY(session.open(nullptr));
+    QVERIFY(session.isOpen());
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    transport->deliver("E");
+    QCOMPARE(transport->written, QByteArray("310C,0BBB#"));
+    QCOMPARE(recorder.taken(),
+             QStringList({"command E", "command selected 0", "commands 1", "reply E -> 310C,0BBB#",
+                          "reply selected 0", "replies 1", "buffer "}));
+    QVERIFY(recorder.times.at(0) >= before);
+    QCOMPARE(session.journal().exchanges(), quint64(1));
+}
+
+void SessionTest::versionReplyFollowsTheSetter()
+{
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    QVERIFY(session.open(nullptr));
+    transport->deliver("V");
+    session.setVersionReply("41");
+    transport->deliver("V");
+    QCOMPARE(transport->written, QByteArray("2241"));
+}
+
+// A client that leaves in the middle of a command leaves nothing for the next one.
+void SessionTest::clientLeavingEmptiesTheBuffer()
+{
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    SignalRecorder recorder(session);
+    QVERIFY(session.open(nullptr));
+    transport->deliver("R34A");
+    QCOMPARE(session.interpreter().CommandBuffer(), Bytes("R34A"));
+    recorder.taken();
+    emit transport->clientLeft();
+    QCOMPARE(recorder.taken(), QStringList({"buffer ", "client left"}));
+    transport->deliver("Kx");
+    QCOMPARE(transport->written, QByteArray("x#"));
+}
+
+void SessionTest::resetAndClear()
+{
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    QVERIFY(session.open(nullptr));
+    transport->deliver("E");
+    transport->deliver("?");
+    SignalRecorder recorder(session);
+    session.resetBuffer();
+    QCOMPARE(recorder.taken(), QStringList({"buffer "}));
+    session.clearLogs();
+    const QStringList cleared = recorder.taken();
+    QVERIFY(cleared.contains("commands cleared") && cleared.contains("replies cleared"));
+    QCOMPARE(session.journal().exchanges(), quint64(0));
+}
+
+void SessionTest::failures_data()
+{
+    QTest::addColumn<bool>("onWrite");
+    QTest::newRow("the transport fails") << false;
+    QTest::newRow("a reply cannot be written") << true;
+}
+
+void SessionTest::failures()
+{
+    QFETCH(bool, onWrite);
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    SignalRecorder recorder(session);
+    QVERIFY(session.open(nullptr));
+    if (onWrite) {
+        transport->refuseWrites = true;
+        transport->deliver("E");
+    } else {
+        transport->close(nullptr);
+        emit transport->failed("the line is gone");
+    }
+    QVERIFY(recorder.taken().contains("failed the line is gone"));
+    QVERIFY(!session.isOpen());
+}
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "session_test.moc"
