@@ -13,6 +13,8 @@ const QString hcVersionKey = QStringLiteral("hc_version");
 const QString leftKey = QStringLiteral("left_position");
 const QString topKey = QStringLiteral("top_position");
 const QString portNameKey = QStringLiteral("port_name");
+const QString tcpAddressKey = QStringLiteral("tcp_address");
+const QString tcpPortKey = QStringLiteral("tcp_port");
 
 // Positions far beyond any desktop are not a window position but a damaged value.
 constexpr double largestPosition = 1.0e7;
@@ -69,6 +71,10 @@ ConsoleSettingsValues ConsoleSettings::load() const
     values.leftTwips = positionFrom(m_store->value(leftKey), values.leftTwips);
     values.topTwips = positionFrom(m_store->value(topKey), values.topTwips);
     values.portName = m_store->value(portNameKey).toString();
+    values.tcpAddress = m_store->value(tcpAddressKey, values.tcpAddress).toString().trimmed();
+    const int tcpPort = m_store->value(tcpPortKey).toString().trimmed().toInt(&ok);
+    if (ok && tcpPort >= 1 && tcpPort <= 65535)
+        values.tcpPort = tcpPort;
     return values;
 }
 
@@ -79,6 +85,8 @@ bool ConsoleSettings::save(const ConsoleSettingsValues &values, QString *errorTe
     m_store->setValue(leftKey, positionText(values.leftTwips));
     m_store->setValue(topKey, positionText(values.topTwips));
     m_store->setValue(portNameKey, values.portName);
+    m_store->setValue(tcpAddressKey, values.tcpAddress);
+    m_store->setValue(tcpPortKey, QString::number(values.tcpPort));
     m_store->sync();
     if (m_store->status() == QSettings::NoError)
         return true;

@@ -18,6 +18,9 @@ struct ConsoleSettingsValues
     // The selected entry when it lies beyond the eight numbered ports (a system port by its
     // name, or the virtual port); empty otherwise.
     QString portName;
+    // The network listener's address and port.
+    QString tcpAddress = QStringLiteral("127.0.0.1");
+    int tcpPort = 4030;
 };
 
 // The per-user settings store: application "TQX_Emulator", section "Defaults", every value held
@@ -29,7 +32,7 @@ public:
     ConsoleSettings();
     ~ConsoleSettings();
 
-    // Reads the four keys. A key that is missing, or whose text cannot be converted or lies
+    // Reads the keys. A key that is missing, or whose text cannot be converted or lies
     // outside its range, gives that key's default.
     ConsoleSettingsValues load() const;
     // Returns false with a sentence for the user when the store could not be written.

@@ -1,8 +1,8 @@
 #include "console/frmMain.h"
 
+#include "console/ConnectionBar.h"
 #include "console/LogModel.h"
 #include "console/LogView.h"
-#include "console/VirtualPortPaths.h"
 #include "reference/frmAbout.h"
 #include "reference/frmRS232.h"
 #include "reference/frmTQXcommands.h"
@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -32,6 +33,9 @@
 namespace tqx {
 
 namespace {
+
+// The network listener's entry in the port list is told from system ports by this item data.
+constexpr const char *networkPortData = "tcp:";
 
 // Colour numbers of the console (low byte red, then green, then blue).
 constexpr std::uint32_t startColor = 11599792; // light green
@@ -282,7 +286,7 @@ void frmMain::connectHandlers()
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &EmulatorSession::portFailed, this, &frmMain::onPortFailed, Qt::QueuedConnection);
     connect(Comm, &EmulatorSession::clientConnected, this,
-            [this] { m_virtualPortPaths->setClientConnected(true); });
+            [this] { m_connectionBar->setClientConnected(true); });
     connect(Comm, &EmulatorSession::clientLeft, this, &frmMain::onClientLeft);
     // Logging off or shutting the system down may end the program without a close event.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::frmMain_Form_Unload);
@@ -307,12 +311,23 @@ void frmMain::appendExtraPorts()
         ComCombo->addItem(name, name);
     if (VirtualPort::isSupported())
         ComCombo->addItem(QLatin1String(virtualPortEntry), QString());
+    ComCombo->addItem(QLatin1String(networkPortEntry), QLatin1String(networkPortData));
+    connect(ComCombo, &QComboBox::activated, this, &frmMain::onPortActivated);
     // Names longer than the narrow box are read in full in the open list, and from their start
     // in the box itself.
     QAbstractItemView *list = ComCombo->view();
     list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
     connect(ComCombo, &QComboBox::currentIndexChanged, this,
             [this] { ComCombo->lineEdit()->setCursorPosition(0); });
+}
+
+// Choosing the network listener asks where it listens; cancelling keeps what was set before.
+void frmMain::onPortActivated(int index)
+{
+    if (ComCombo->itemData(index).toString() != QLatin1String(networkPortData))
+        return;
+    if (const std::optional<TcpEndpoint> chosen = TcpPortDialog::ask(this, m_tcpEndpoint))
+        m_tcpEndpoint = *chosen;
 }
 
 void frmMain::selectSavedPort(const ConsoleSettingsValues &values)
@@ -330,6 +345,7 @@ void frmMain::restoreSettings()
 {
     const ConsoleSettingsValues values = m_settings.load();
     selectSavedPort(values);
+    m_tcpEndpoint = {values.tcpAddress, static_cast<quint16>(values.tcpPort)};
     VerText->setText(values.hcVersion);
     Comm->setVersionReply(ReadVerText());
     restorePosition(values.leftTwips, values.topTwips);
@@ -367,6 +383,8 @@ void frmMain::frmMain_Form_Unload()
         values.comPort = 0;
     }
     values.hcVersion = VerText->text();
+    values.tcpAddress = m_tcpEndpoint.address;
+    values.tcpPort = m_tcpEndpoint.port;
     values.leftTwips = twips.fromPixels(pos().x());
     values.topTwips = twips.fromPixels(pos().y());
     QString errorText;
@@ -429,7 +447,7 @@ void frmMain::frmMain_StartButton_Click()
         }
         PortIsOpen = true;
         showRunning();
-        showVirtualPortPaths(Comm->isVirtual());
+        showConnectionBar(Comm->isVirtual() || Comm->isTcp());
         return;
     }
 
@@ -437,7 +455,7 @@ void frmMain::frmMain_StartButton_Click()
     const bool closed = Comm->close(&errorText);
     PortIsOpen = false;
     showStopped();
-    showVirtualPortPaths(false);
+    showConnectionBar(false);
     if (!closed)
         showMessage(this, errorText);
 }
@@ -462,7 +480,7 @@ void frmMain::onPortFailed(const QString &errorText)
         return;
     PortIsOpen = false;
     showStopped();
-    showVirtualPortPaths(false);
+    showConnectionBar(false);
     showMessage(this, errorText);
 }
 
@@ -470,7 +488,7 @@ void frmMain::onPortFailed(const QString &errorText)
 // middle of this one's command.
 void frmMain::onClientLeft()
 {
-    m_virtualPortPaths->setClientConnected(false);
+    m_connectionBar->setClientConnected(false);
     refreshDisplay();
 }
 
@@ -481,29 +499,34 @@ void frmMain::choosePort(int index)
         Comm->setCommPort(static_cast<qint16>(data.toInt()));
     else if (data.toString().isEmpty())
         Comm->setVirtualPort();
+    else if (data.toString() == QLatin1String(networkPortData))
+        Comm->setTcpPort(QHostAddress(m_tcpEndpoint.address), m_tcpEndpoint.port);
     else
         Comm->setSystemPort(data.toString());
 }
 
 void frmMain::buildStatusBar()
 {
-    m_virtualPortPaths = new VirtualPortPaths(this);
-    VirtualDeviceText = m_virtualPortPaths->deviceText;
-    VirtualLinkText = m_virtualPortPaths->linkText;
-    statusBar()->addWidget(m_virtualPortPaths, 1);
+    m_connectionBar = new ConnectionBar(this);
+    VirtualDeviceText = m_connectionBar->deviceText;
+    VirtualLinkText = m_connectionBar->linkText;
+    statusBar()->addWidget(m_connectionBar, 1);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
 
 // The paths of a running virtual port stay in view, selectable and copyable, below the console.
-void frmMain::showVirtualPortPaths(bool running)
+void frmMain::showConnectionBar(bool running)
 {
     if (running == !statusBar()->isHidden())
         return;
     const int change = statusBar()->sizeHint().height();
     if (running) {
-        m_virtualPortPaths->setPaths(Comm->clientDevice(), Comm->publishedLink());
-        m_virtualPortPaths->setClientConnected(false);
+        if (Comm->isTcp())
+            m_connectionBar->setNetworkAddress(Comm->description());
+        else
+            m_connectionBar->setPaths(Comm->clientDevice(), Comm->publishedLink());
+        m_connectionBar->setClientConnected(false);
         statusBar()->show();
         resize(width(), height() + change);
     } else {

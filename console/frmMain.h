@@ -2,6 +2,7 @@
 
 #include "console/ConsoleSettings.h"
 #include "console/LogView.h"
+#include "console/TcpPortDialog.h"
 #include "emulation/Bytes.h"
 #include "reference/frmAbout.h"
 #include "reference/frmRS232.h"
@@ -27,7 +28,7 @@ class QLabel;
 namespace tqx {
 
 class LogModel;
-class VirtualPortPaths;
+class ConnectionBar;
 
 // The console window: the program's only main window, a view of the emulator session (`Comm`).
 // It shows every exchange, holds the port list and the Start/Stop toggle, and passes the version
@@ -75,7 +76,8 @@ public:
     QAction *CopyLogButton = nullptr;
     QAction *SaveLogButton = nullptr;
 
-    // While a virtual port runs: the paths client software opens, in the status bar.
+    // While a virtual port or the network listener runs: where client software connects, in the
+    // status bar.
     QLineEdit *VirtualDeviceText = nullptr;
     QLineEdit *VirtualLinkText = nullptr;
 
@@ -150,7 +152,8 @@ private:
     void appendExtraPorts();
     void selectSavedPort(const ConsoleSettingsValues &values);
     void choosePort(int index);
-    void showVirtualPortPaths(bool running);
+    void showConnectionBar(bool running);
+    void onPortActivated(int index);
     void restoreSettings();
     void restorePosition(double leftTwips, double topTwips);
     void onPortFailed(const QString &errorText);
@@ -177,7 +180,8 @@ private:
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
 
-    VirtualPortPaths *m_virtualPortPaths = nullptr;
+    ConnectionBar *m_connectionBar = nullptr;
+    TcpEndpoint m_tcpEndpoint;
 };
 
 } // namespace tqx

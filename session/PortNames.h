@@ -21,5 +21,7 @@ SystemPortLister setSystemPortLister(SystemPortLister lister);
 
 // The port list's entry for a pseudo-terminal made at Start.
 inline constexpr const char *virtualPortEntry = "Virtual port";
+// The port list's entry for the network listener.
+inline constexpr const char *networkPortEntry = "Network (TCP)";
 
 } // namespace tqx

@@ -1,7 +1,8 @@
 // The ports beyond the eight numbered ones: system ports by name, the virtual port, the saved
 // choice, and saving the exchange.
 
-#include "console/VirtualPortPaths.h"
+#include "console/ConnectionBar.h"
+#include "console/TcpPortDialog.h"
 #include "console/frmMain.h"
 #include "session/EmulatorSession.h"
 #include "session/PortNames.h"
@@ -21,6 +22,8 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -91,6 +94,7 @@ private slots:
     void portNameRoundTrip();
     void virtualPortEndToEnd();
     void clientLeavingMidCommandLeavesNothingBehind();
+    void networkListenerEndToEnd();
     void saveLogAs();
 
 private:
@@ -131,8 +135,9 @@ void PortChoiceTest::extraPortsFollowTheEight()
     QStringList entries;
     for (int i = 0; i < window.ComCombo->count(); ++i)
         entries << window.ComCombo->itemText(i);
-    const QStringList expected {"Com 1", "Com 2", "Com 3", "Com 4",        "Com 5",
-                                "Com 6", "Com 7", "Com 8", "/dev/ttyUSB0", "Virtual port"};
+    const QStringList expected {"Com 1",        "Com 2",        "Com 3",        "Com 4",
+                                "Com 5",        "Com 6",        "Com 7",        "Com 8",
+                                "/dev/ttyUSB0", "Virtual port", "Network (TCP)"};
     QCOMPARE(entries, expected);
     QCOMPARE(window.selectedPortIndex(), 0);
 }
@@ -227,7 +232,7 @@ void PortChoiceTest::clientLeavingMidCommandLeavesNothingBehind()
     window.ComCombo->setCurrentIndex(window.ComCombo->findText("Virtual port"));
     window.StartButton->click();
     QVERIFY(window.PortIsOpen);
-    QLabel *clientText = window.findChild<tqx::VirtualPortPaths *>()->clientText;
+    QLabel *clientText = window.findChild<tqx::ConnectionBar *>()->clientText;
     QCOMPARE(clientText->text(), QString("No client"));
     {
         PathClient client(tqx::VirtualPort::linkPath());
@@ -242,6 +247,57 @@ void PortChoiceTest::clientLeavingMidCommandLeavesNothingBehind()
     PathClient next(tqx::VirtualPort::linkPath());
     QCOMPARE(next.exchange("Kx", 3), QByteArray("x#"));
     window.StartButton->click();
+}
+
+// "Network (TCP)": the address and port come from the dialog, are shown while running and are
+// remembered; a second client is turned away while the first one goes on.
+void PortChoiceTest::networkListenerEndToEnd()
+{
+    quint16 freePort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        freePort = probe.serverPort();
+    }
+    int asked = 0;
+    tqx::TcpPortDialog::setSink([&](const tqx::TcpEndpoint &current) {
+        ++asked;
+        [&] { QCOMPARE(current.port, quint16(4030)); }();
+        return std::optional<tqx::TcpEndpoint>({"127.0.0.1", freePort});
+    });
+    {
+        frmMain window;
+        const int networkIndex = window.ComCombo->findText("Network (TCP)");
+        QCOMPARE(networkIndex, window.ComCombo->findText("Virtual port") + 1);
+        window.ComCombo->setCurrentIndex(networkIndex);
+        emit window.ComCombo->activated(networkIndex);
+        QCOMPARE(asked, 1);
+        window.StartButton->click();
+        QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+        QVERIFY(!window.statusBar()->isHidden());
+        QCOMPARE(window.VirtualDeviceText->text(), QString("TCP 127.0.0.1:%1").arg(freePort));
+
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, freePort);
+        QTRY_COMPARE(client.state(), QAbstractSocket::ConnectedState);
+        client.write("E");
+        QTRY_COMPARE(client.bytesAvailable(), qint64(10));
+        QCOMPARE(client.readAll(), QByteArray("310C,0BBB#"));
+        QLabel *clientText = window.findChild<tqx::ConnectionBar *>()->clientText;
+        QTRY_COMPARE(clientText->text(), QString("Client connected"));
+
+        QTcpSocket second;
+        second.connectToHost(QHostAddress::LocalHost, freePort);
+        QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
+        client.write("Kq");
+        QTRY_COMPARE(client.bytesAvailable(), qint64(2));
+        QCOMPARE(client.readAll(), QByteArray("q#"));
+        window.close();
+    }
+    tqx::TcpPortDialog::setSink({});
+    QCOMPARE(storedValue("port_name"), QString("Network (TCP)"));
+    QCOMPARE(storedValue("tcp_port"), QString::number(freePort));
+    QCOMPARE(storedValue("tcp_address"), QString("127.0.0.1"));
 }
 
 void PortChoiceTest::saveLogAs()

@@ -1,4 +1,4 @@
-#include "console/VirtualPortPaths.h"
+#include "console/ConnectionBar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,11 +6,13 @@
 
 namespace tqx {
 
-VirtualPortPaths::VirtualPortPaths(QWidget *parent)
+ConnectionBar::ConnectionBar(QWidget *parent)
     : QWidget(parent)
     , deviceText(new QLineEdit(this))
     , linkText(new QLineEdit(this))
     , clientText(new QLabel(this))
+    , m_introText(new QLabel(this))
+    , m_orText(new QLabel(QStringLiteral("or"), this))
 {
     for (QLineEdit *path : {deviceText, linkText}) {
         path->setReadOnly(true);
@@ -19,22 +21,38 @@ VirtualPortPaths::VirtualPortPaths(QWidget *parent)
     }
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(new QLabel(QStringLiteral("Clients open:"), this));
+    row->addWidget(m_introText);
     row->addWidget(deviceText);
-    row->addWidget(new QLabel(QStringLiteral("or"), this));
+    row->addWidget(m_orText);
     row->addWidget(linkText, 1);
     row->addWidget(clientText);
     setClientConnected(false);
 }
 
-void VirtualPortPaths::setClientConnected(bool connected)
+void ConnectionBar::setClientConnected(bool connected)
 {
     clientText->setText(connected ? QStringLiteral("Client connected")
                                   : QStringLiteral("No client"));
 }
 
-void VirtualPortPaths::setPaths(const QString &device, const QString &link)
+void ConnectionBar::setNetworkAddress(const QString &description)
 {
+    m_introText->setText(QStringLiteral("Clients connect to:"));
+    deviceText->setToolTip(QStringLiteral("Give this address and port to client software"));
+    deviceText->setText(description);
+    deviceText->setMinimumWidth(0);
+    deviceText->setMaximumWidth(QWIDGETSIZE_MAX);
+    deviceText->setCursorPosition(0);
+    m_orText->hide();
+    linkText->hide();
+}
+
+void ConnectionBar::setPaths(const QString &device, const QString &link)
+{
+    m_introText->setText(QStringLiteral("Clients open:"));
+    deviceText->setToolTip(QStringLiteral("Open this path as the serial port in client software"));
+    m_orText->show();
+    linkText->show();
     deviceText->setText(device);
     linkText->setText(link);
     deviceText->setFixedWidth(deviceText->fontMetrics().horizontalAdvance(device) + 12);
