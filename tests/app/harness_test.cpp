@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -64,6 +66,7 @@ private slots:
     void secondCopyPublishesItsOwnLink();
     void longReplyArrivesWhole();
     void busyProgramStillEndsOnSignal();
+    void networkListenerEndToEnd();
 
 private:
     bool startVirtual(ChildProcess &process, int outputFd, const QStringList &extra = {});
@@ -291,6 +294,63 @@ void HarnessTest::busyProgramStillEndsOnSignal()
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
     QVERIFY(!QFileInfo(published).isSymLink());
+}
+
+// Headless on "tcp:0": the first line says where it listens; one client at a time; a client that
+// leaves mid-command leaves nothing for the next; events are comment lines.
+void HarnessTest::networkListenerEndToEnd()
+{
+    Pipe output;
+    ChildProcess process;
+    QVERIFY(process.start(programUnderTest(), {"--headless", "--port", "tcp:0"}, {},
+                          output.writeEnd(), m_errors));
+    output.closeWriteEnd();
+    const QByteArray listening = output.readLine(deadlineMs);
+    const QRegularExpression where("^Listening on TCP 127\\.0\\.0\\.1:(\\d+)$");
+    const QRegularExpressionMatch match = where.match(QString::fromUtf8(listening));
+    QVERIFY2(match.hasMatch(), listening.constData());
+    const quint16 port = match.captured(1).toUShort();
+
+    auto connectTo = [port](QTcpSocket &socket) {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        return socket.waitForConnected(deadlineMs);
+    };
+    auto receive = [](QTcpSocket &socket, qsizetype count, int timeoutMs = deadlineMs) {
+        QByteArray received;
+        QDeadlineTimer deadline(timeoutMs);
+        while (received.size() < count && !deadline.hasExpired()) {
+            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(20)
+                && socket.state() != QAbstractSocket::ConnectedState)
+                break;
+            received += socket.read(count - received.size());
+        }
+        return received;
+    };
+
+    QTcpSocket first;
+    QVERIFY(connectTo(first));
+    first.write("E");
+    QCOMPARE(receive(first, eReply.size()), eReply);
+
+    QTcpSocket second;
+    QVERIFY(connectTo(second));
+    QVERIFY(second.waitForDisconnected(deadlineMs)
+            || second.state() == QAbstractSocket::UnconnectedState);
+    QCOMPARE(second.readAll(), QByteArray());
+
+    first.write("R34A");
+    QVERIFY(first.waitForBytesWritten(deadlineMs));
+    first.disconnectFromHost();
+    QVERIFY(!output.readLineContaining("the client disconnected", deadlineMs).isEmpty());
+
+    QTcpSocket next;
+    QVERIFY(connectTo(next));
+    next.write("Kx");
+    QCOMPARE(receive(next, 2), QByteArray("x#"));
+    QCOMPARE(receive(next, 1, 200), QByteArray());
+
+    process.sendSignal(SIGTERM);
+    QCOMPARE(process.waitForExit(deadlineMs), 0);
 }
 
 QTEST_GUILESS_MAIN(HarnessTest)
