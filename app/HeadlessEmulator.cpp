@@ -1,5 +1,6 @@
 #include "app/HeadlessEmulator.h"
 
+#include "app/ExchangeLine.h"
 #include "app/LineWriter.h"
 #include "session/DisplayText.h"
 
@@ -176,8 +177,10 @@ void HeadlessEmulator::stop() { m_session.close(nullptr); }
 void HeadlessEmulator::writeExchange(qint64 msecsSinceEpoch, const Bytes &command,
                                      const Bytes &reply)
 {
-    writeLine(exchangeTimeText(QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch)) + QLatin1Char('\t')
-              + displayText(command) + QLatin1Char('\t') + displayText(reply));
+    std::string line = m_exchangeLine.format(msecsSinceEpoch, command, reply);
+    if (m_log)
+        m_log->write(line);
+    m_output->write(std::move(line));
 }
 
 // Events on the line are comment lines, so that a reader of the exchanges can skip them.

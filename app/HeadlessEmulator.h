@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ExchangeLine.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
 
@@ -67,6 +68,7 @@ private:
     std::shared_ptr<LineWriter> m_errors; // shared with the other writers, which report to it
     std::unique_ptr<LineWriter> m_output;
     std::unique_ptr<LineWriter> m_log;
+    ExchangeLine m_exchangeLine;
     EmulatorSession m_session;
 };
 

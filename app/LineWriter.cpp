@@ -17,6 +17,10 @@
 
 namespace tqx {
 
+namespace {
+constexpr std::chrono::milliseconds gatherTime(5);
+}
+
 struct LineWriter::Shared
 {
     std::string name;
@@ -116,6 +120,13 @@ struct LineWriter::Shared
             }
             if (queue.empty())
                 idle.notify_all();
+            if (!finishing) {
+                // Let lines gather for a moment: a writer woken for every line would cost the
+                // thread that answers a system call and a core for each exchange.
+                lock.unlock();
+                std::this_thread::sleep_for(gatherTime);
+                lock.lock();
+            }
         }
         if (ownsFd && fd >= 0)
             ::close(fd);

@@ -2,24 +2,29 @@
 
 namespace tqx {
 
-QString displayText(const Bytes &bytes)
+void appendDisplayText(std::string &text, const Bytes &bytes)
 {
     static constexpr char hexDigits[] = "0123456789ABCDEF";
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == '\\') {
-            text += QLatin1String("\\\\");
+            text += "\\\\";
         } else if (byte >= 0x20 && byte < 0x7F) {
-            text += QLatin1Char(c);
+            text += c;
         } else {
-            text += QLatin1String("\\x");
-            text += QLatin1Char(hexDigits[byte >> 4]);
-            text += QLatin1Char(hexDigits[byte & 0x0F]);
+            text += "\\x";
+            text += hexDigits[byte >> 4];
+            text += hexDigits[byte & 0x0F];
         }
     }
-    return text;
+}
+
+QString displayText(const Bytes &bytes)
+{
+    std::string text;
+    text.reserve(bytes.size());
+    appendDisplayText(text, bytes);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString bufferText(const Bytes &buffer, std::uint64_t droppedBytes)
