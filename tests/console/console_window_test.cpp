@@ -107,8 +107,9 @@ void ConsoleWindowTest::firstRunState()
     auto window = makeWindow();
     QCOMPARE(window->windowTitle(), QString("TQX Orbivo Emulator  - Version 1.7"));
     QCOMPARE(window->ProgramVersion, QString("Version 1.7"));
-    QCOMPARE(window->ComCombo->count(), 9);
+    QCOMPARE(window->ComCombo->count(), 10);
     QCOMPARE(window->ComCombo->itemText(8), QString("Virtual port"));
+    QCOMPARE(window->ComCombo->itemText(9), QString("Network (TCP)"));
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(window->ComCombo->itemText(i), QString("Com %1").arg(i + 1));
         QCOMPARE(window->ComCombo->itemData(i).toInt(), i + 1);
