@@ -39,16 +39,22 @@ int runCommandLine(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("tqx-orbivo-emulator"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));
 
+#ifdef TQX_WITH_WIDGETS
+    const QString desktopText = QStringLiteral("Without arguments the desktop program starts. ");
+#else
+    const QString desktopText = QStringLiteral("This build has no windows. ");
+#endif
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-            "Emulates the hand control of a TQX Orbivo telescope mount on a serial line.\n"
-            "Without arguments the desktop program starts. With --headless it runs without a "
-            "window:\nit answers on PORT, prints one line per answered command (time, command, "
-            "reply,\ntab-separated; lines that begin with \"# \" tell of clients coming and going) "
-            "and ends\n"
-            "cleanly on SIGINT, SIGTERM or SIGHUP.\n\n"
-            "Exit codes: 0 ended on a signal, 1 the port could not be opened or was lost, "
-            "2 wrong usage."));
+    parser.setApplicationDescription(
+            QStringLiteral("Emulates the hand control of a TQX Orbivo telescope mount on a serial "
+                           "line.\n")
+            + desktopText
+            + QStringLiteral(
+                    "With --headless it runs without a window:\nit answers on PORT, prints one "
+                    "line per answered command (time, command, reply,\ntab-separated; lines that "
+                    "begin with \"# \" tell of clients coming and going) and ends\ncleanly on "
+                    "SIGINT, SIGTERM or SIGHUP.\n\nExit codes: 0 ended on a signal, 1 the port "
+                    "could not be opened or was lost, 2 wrong usage."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption({QStringLiteral("headless"), QStringLiteral("Run without a window.")});
