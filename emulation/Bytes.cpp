@@ -12,4 +12,13 @@ Bytes upperAscii(std::string_view bytes)
     return result;
 }
 
+Bytes bytesOf(std::initializer_list<int> values)
+{
+    Bytes result;
+    result.reserve(values.size());
+    for (int value : values)
+        result += static_cast<char>(value & 0xFF);
+    return result;
+}
+
 } // namespace tqx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,8 @@ using Bytes = std::string;
 // std::toupper would also change bytes above 0x7F in some locales, and a goto argument must be
 // stored exactly as it came apart from the case of its hexadecimal letters.
 Bytes upperAscii(std::string_view bytes);
+
+// Binary bytes from their values, each taken modulo 256: bytesOf({0x04, 0x15, '#'}).
+Bytes bytesOf(std::initializer_list<int> values);
 
 } // namespace tqx

@@ -6,6 +6,17 @@
 
 namespace tqx {
 
+namespace {
+
+std::string withDroppedCount(std::string reason, std::uint64_t droppedBytes)
+{
+    if (droppedBytes > 0)
+        reason += " (" + std::to_string(droppedBytes) + " more bytes were not kept)";
+    return reason;
+}
+
+} // namespace
+
 CommandInterpreter::CommandInterpreter(SerialControl &port, ConsoleDisplay &display)
     : m_port(port)
     , m_display(display)
@@ -18,20 +29,111 @@ void CommandInterpreter::frmMain_Comm_OnComm()
     if (m_port.CommEvent() != SerialControl::comEvReceive)
         return;
 
-    appendToBuffer(m_port.Input());
+    const Bytes received = m_port.Input();
+    const std::int64_t nowMs = needsClock() ? m_clocks.steadyMs() : 0;
+    expireUnanswered(nowMs);
+    if (m_profile == Profile::Basic)
+        receiveBasic(received, nowMs);
+    else
+        receiveFull(received, nowMs);
+
+    m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
+}
+
+void CommandInterpreter::poll()
+{
+    if (needsClock() && expireUnanswered(m_clocks.steadyMs()))
+        m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
+}
+
+void CommandInterpreter::receiveBasic(const Bytes &received, std::int64_t nowMs)
+{
+    const bool wasEmpty = m_commandBuffer.empty();
+    appendToBuffer(received);
 
     // Answering a command empties the buffer, so at most one command is answered per event: the
     // one named by the first byte. Whatever arrived behind it is consumed with it.
     if (const CommandRow *row = findCommand(m_commandBuffer))
         answer(*row);
 
-    m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
+    if (wasEmpty && !m_commandBuffer.empty())
+        m_watch.waitingSince(nowMs);
+}
+
+// Answers every complete command in order, as the hand control does. A byte that begins no
+// command gets no reply: it and everything behind it are discarded until the line is quiet, so
+// that the payload of an unknown command is never taken for commands.
+void CommandInterpreter::receiveFull(const Bytes &received, std::int64_t nowMs)
+{
+    if (received.empty())
+        return;
+    m_watch.bytesArrived(nowMs);
+    if (m_watch.discarding()) {
+        appendToBuffer(received);
+        return;
+    }
+
+    const bool wasEmpty = m_commandBuffer.empty();
+    m_commandBuffer += received;
+    std::size_t at = 0;
+    while (at < m_commandBuffer.size()) {
+        const FullCommand *command = m_handControl.commandStartingWith(m_commandBuffer[at]);
+        if (!command) {
+            m_watch.startDiscarding();
+            break;
+        }
+        if (m_commandBuffer.size() - at < command->length)
+            break;
+        m_command.assign(m_commandBuffer, at, command->length);
+        m_response = m_handControl.reply(*command, m_command);
+        logExchange(m_command);
+        at += command->length;
+    }
+    m_commandBuffer.erase(0, at);
+
+    if (m_commandBuffer.size() > maxBufferSize) {
+        m_droppedBytes += m_commandBuffer.size() - maxBufferSize;
+        m_commandBuffer.resize(maxBufferSize);
+    }
+    if (!m_commandBuffer.empty() && (wasEmpty || at > 0))
+        m_watch.waitingSince(nowMs);
+}
+
+bool CommandInterpreter::needsClock() const
+{
+    return m_profile == Profile::Full || m_watch.autoResetAfter() > 0 || m_watch.discarding();
+}
+
+// True when bytes were dropped from the buffer.
+bool CommandInterpreter::expireUnanswered(std::int64_t nowMs)
+{
+    switch (m_watch.expiry(nowMs, m_commandBuffer.empty())) {
+    case BufferWatch::Expiry::None:
+        return false;
+    case BufferWatch::Expiry::UnknownCommandEnded:
+        dropUnanswered("not a command: discarded without a reply");
+        return true;
+    case BufferWatch::Expiry::AutomaticReset:
+        dropUnanswered("reset automatically after " + std::to_string(m_watch.autoResetAfter())
+                       + " ms without an answer");
+        return true;
+    }
+    return false;
+}
+
+void CommandInterpreter::dropUnanswered(const std::string &reason)
+{
+    m_display.LogUnanswered(m_commandBuffer, withDroppedCount(reason, m_droppedBytes));
+    m_commandBuffer.clear();
+    m_droppedBytes = 0;
+    m_watch.cleared();
 }
 
 void CommandInterpreter::resetBuffer()
 {
     m_commandBuffer.clear();
     m_droppedBytes = 0;
+    m_watch.cleared();
     m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
 
@@ -43,6 +145,24 @@ void CommandInterpreter::clearLogs()
     m_respCount = 0;
     m_display.SetInputLabel("0");
     m_display.SetRespLabel("0");
+}
+
+// An unknown command being discarded ends at the switch: the bytes it swallowed belong to the
+// profile that saw them arrive.
+void CommandInterpreter::setProfile(Profile profile)
+{
+    if (profile == m_profile)
+        return;
+    if (m_watch.discarding()) {
+        dropUnanswered("not a command: discarded without a reply");
+        m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
+    }
+    m_profile = profile;
+}
+
+bool CommandInterpreter::setHandControlSettings(const HandControlSettings &settings)
+{
+    return m_handControl.setSettings(settings);
 }
 
 void CommandInterpreter::appendToBuffer(const Bytes &received)
@@ -79,11 +199,18 @@ void CommandInterpreter::answer(const CommandRow &row)
     SendResponse();
 }
 
-// Logs the command before the reply goes on the line and the reply after it, so the console
-// never shows a reply that was not written.
 void CommandInterpreter::SendResponse()
 {
-    m_display.InputListAddItem(m_commandBuffer);
+    logExchange(m_commandBuffer);
+    m_commandBuffer.clear();
+    m_droppedBytes = 0;
+}
+
+// Logs the command before the reply goes on the line and the reply after it, so the console
+// never shows a reply that was not written.
+void CommandInterpreter::logExchange(const Bytes &command)
+{
+    m_display.InputListAddItem(command);
     m_display.InputListSelect(m_inputCount);
     ++m_inputCount;
     m_display.SetInputLabel(std::to_string(m_inputCount));
@@ -94,9 +221,6 @@ void CommandInterpreter::SendResponse()
     m_display.RespListSelect(m_respCount);
     ++m_respCount;
     m_display.SetRespLabel(std::to_string(m_respCount));
-
-    m_commandBuffer.clear();
-    m_droppedBytes = 0;
 }
 
 } // namespace tqx

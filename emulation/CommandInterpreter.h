@@ -1,19 +1,25 @@
 #pragma once
 
+#include "emulation/BufferWatch.h"
 #include "emulation/Bytes.h"
+#include "emulation/Clocks.h"
 #include "emulation/ConsoleDisplay.h"
+#include "emulation/HandControl.h"
+#include "emulation/HandControlSettings.h"
 #include "emulation/MountState.h"
+#include "emulation/Profile.h"
 #include "emulation/SerialControl.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace tqx {
 
 struct CommandRow;
 
 // Turns the bytes received on the serial line into answered commands: gathers them in the
-// command input buffer, recognises the commands of the command table, answers them from the
+// command input buffer, recognises the commands of the chosen profile, answers them from the
 // mount state, and logs every exchange on the console display.
 //
 // Not thread-safe by design: every call is made on the user-interface thread, one at a time.
@@ -23,11 +29,18 @@ public:
     // A buffer that keeps growing can only be blocked (no command is longer than 18 bytes), so
     // it is kept to this size; later bytes are counted in droppedBytes() instead of stored.
     static constexpr std::size_t maxBufferSize = 4096;
+    // How long the line must stay quiet before the bytes of an unknown command are discarded in
+    // the full profile; poll() should be called at least this often.
+    static constexpr std::int64_t quietGapMs = BufferWatch::quietGapMs;
 
     CommandInterpreter(SerialControl &port, ConsoleDisplay &display);
 
     // Handles one event of the serial port.
     void frmMain_Comm_OnComm();
+    // Ends what has waited long enough without bytes arriving: the discard of an unknown
+    // command once the line has been quiet, and a buffer blocked for the automatic reset time.
+    // Both are logged with LogUnanswered. The owner calls it periodically (every 50 ms, say).
+    void poll();
 
     // Reset: empties the command input buffer. Logs, counts and mount state stay.
     void resetBuffer();
@@ -35,25 +48,56 @@ public:
     // is the index of the next line of its log. The buffer and the mount state stay.
     void clearLogs();
 
+    // The command set, from the next command on. Each profile keeps its own mount state.
+    void setProfile(Profile profile);
+    Profile profile() const { return m_profile; }
+    // The full profile's firmware, mount and accessories. False, and nothing changed, when the
+    // version text is refused by HandControlSettings::versionError.
+    bool setHandControlSettings(const HandControlSettings &settings);
+    const HandControlSettings &handControlSettings() const { return m_handControl.settings(); }
+    // A buffer holding unanswered bytes for this long is reset and logged; 0 (the start value)
+    // never resets. Both profiles.
+    void setAutoResetAfter(std::int64_t ms) { m_watch.setAutoResetAfter(ms); }
+    std::int64_t autoResetAfter() const { return m_watch.autoResetAfter(); }
+    // Milliseconds of a monotonic clock (std::chrono::steady_clock by default).
+    void setClock(Clocks::Source steadyMs) { m_clocks.steadyMs = std::move(steadyMs); }
+    // Milliseconds since 1970-01-01 UTC: the full profile's date and time until a client sets
+    // them (std::chrono::system_clock by default).
+    void setWallClock(Clocks::Source utcMs) { m_clocks.utcMs = std::move(utcMs); }
+
     const Bytes &CommandBuffer() const { return m_commandBuffer; }
     std::uint64_t droppedBytes() const { return m_droppedBytes; }
     const Bytes &Response() const { return m_response; }
     std::uint64_t InputCount() const { return m_inputCount; }
     std::uint64_t RespCount() const { return m_respCount; }
 
+    // The basic profile's mount state.
     MountState &mount() { return m_mount; }
     const MountState &mount() const { return m_mount; }
+    // The full profile's hand control and its mount.
+    HandControl &handControl() { return m_handControl; }
 
 private:
+    void receiveBasic(const Bytes &received, std::int64_t nowMs);
+    void receiveFull(const Bytes &received, std::int64_t nowMs);
+    bool needsClock() const;
+    bool expireUnanswered(std::int64_t nowMs);
+    void dropUnanswered(const std::string &reason);
     void appendToBuffer(const Bytes &received);
     void answer(const CommandRow &row);
     void SendResponse();
+    void logExchange(const Bytes &command);
 
     SerialControl &m_port;
     ConsoleDisplay &m_display;
+    Clocks m_clocks;
+    Profile m_profile = Profile::Basic;
     MountState m_mount;
+    HandControl m_handControl {m_clocks};
+    BufferWatch m_watch;
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
+    Bytes m_command; // the full profile's command being answered
     Bytes m_response;
     std::uint64_t m_inputCount = 0;
     std::uint64_t m_respCount = 0;

@@ -34,6 +34,15 @@ public:
 
     // The current text of the version box: the reply to the V command.
     virtual Bytes ReadVerText() const = 0;
+
+    // Bytes that left the command input buffer without an answer, as one line, and why: the
+    // bytes of an unknown command once the line went quiet, or a blocked buffer reset
+    // automatically. Displays that do not show such lines need not implement it.
+    virtual void LogUnanswered(const Bytes &bytes, const std::string &reason)
+    {
+        (void)bytes;
+        (void)reason;
+    }
 };
 
 } // namespace tqx

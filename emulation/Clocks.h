@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace tqx {
+
+// The two clocks the emulation reads. Both are plain functions so that tests can drive them.
+struct Clocks
+{
+    using Source = std::function<std::int64_t()>;
+
+    // Milliseconds of a monotonic clock: quiet gaps, automatic resets, and the hand control's
+    // own clock running on from the moment a client set it.
+    Source steadyMs = steadyMilliseconds;
+    // Milliseconds since 1970-01-01 00:00 UTC: the date and time the hand control reports until
+    // a client sets its clock.
+    Source utcMs = utcMilliseconds;
+
+    static std::int64_t steadyMilliseconds();
+    static std::int64_t utcMilliseconds();
+};
+
+} // namespace tqx

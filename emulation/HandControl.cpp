@@ -1,0 +1,179 @@
+#include "emulation/HandControl.h"
+
+#include "emulation/HexPosition.h"
+#include "emulation/VersionNumber.h"
+
+namespace tqx {
+
+namespace {
+
+using enum FullAction;
+
+constexpr std::uint8_t altAzimuthTracking = 1;
+
+std::uint8_t byteAt(std::string_view bytes, std::size_t index)
+{
+    return static_cast<std::uint8_t>(bytes[index]);
+}
+
+} // namespace
+
+HandControl::HandControl(const Clocks &clocks)
+    : m_dateTime(clocks)
+    , m_bus(m_mount, m_site, m_dateTime)
+{
+    setSettings(m_settings);
+}
+
+bool HandControl::setSettings(const HandControlSettings &settings)
+{
+    const std::optional<VersionNumber> version = VersionNumber::parse(settings.version);
+    if (!version)
+        return false;
+    m_settings = settings;
+    m_versionReply = settings.versionFormat == VersionFormat::Binary ? version->binaryReply()
+                                                                     : version->hexReply();
+    m_isFirmware528 = version->isAtLeast(5, 28);
+    m_bus.setAccessories(settings.gpsPresent, settings.clockPresent);
+    return true;
+}
+
+const FullCommand *HandControl::commandStartingWith(char firstByte) const
+{
+    const FullCommand *command = findFullCommand(firstByte);
+    if (command && command->needsFirmware528 && !m_isFirmware528)
+        return nullptr;
+    return command;
+}
+
+Bytes HandControl::reply(const FullCommand &command, std::string_view bytes)
+{
+    const std::string_view argument = bytes.substr(1);
+    switch (command.action) {
+    case GetRaDec16:
+    case GetRaDec32:
+    case GetAzmAlt16:
+    case GetAzmAlt32:
+        return positionReply(command.action);
+    case GotoRaDec16:
+    case GotoRaDec32:
+    case GotoAzmAlt16:
+    case GotoAzmAlt32:
+    case SyncRaDec16:
+    case SyncRaDec32:
+        moveTo(command.action, argument);
+        return "#";
+    case CancelGoto:
+        m_mount.cancelGoto();
+        return "#";
+    case IsGotoInProgress:
+        return m_mount.gotoInProgress() ? "1#" : "0#";
+    case IsAligned:
+        return bytesOf({m_settings.aligned ? 1 : 0, '#'});
+    case Echo:
+        return Bytes {argument[0], '#'};
+    case Version:
+        return m_versionReply;
+    case Variant:
+        return bytesOf({m_settings.variant, '#'});
+    case Model:
+        return bytesOf({m_settings.modelByte(), '#'});
+    case GetTracking:
+        return bytesOf({m_mount.trackingMode(), '#'});
+    case SetTracking:
+        // Alt-azimuth tracking needs an aligned mount; the hand control still answers "#".
+        if (m_settings.aligned || byteAt(argument, 0) != altAzimuthTracking)
+            m_mount.setTrackingMode(byteAt(argument, 0));
+        return "#";
+    case GetSite: {
+        const SiteLocation::Layout &site = m_site.bytes();
+        return Bytes(site.begin(), site.end()) + '#';
+    }
+    case SetSite: {
+        SiteLocation::Layout site;
+        for (std::size_t i = 0; i < site.size(); ++i)
+            site[i] = byteAt(argument, i);
+        m_site.set(site);
+        return "#";
+    }
+    case GetDateTime:
+    case GetDateTimeQuarterHourZone:
+        return dateTimeReply(command.action == GetDateTimeQuarterHourZone);
+    case SetDateTime:
+    case SetDateTimeQuarterHourZone:
+        setDateTime(argument, command.action == SetDateTimeQuarterHourZone);
+        return "#";
+    case PointingSide:
+        return Bytes {m_mount.pointingSide(), '#'};
+    case Hibernate:
+    case WakeUp:
+    case LoneQuestionMark:
+        return "#";
+    case PassThrough:
+        return m_bus.reply(bytes);
+    }
+    return "#";
+}
+
+Bytes HandControl::positionReply(FullAction action) const
+{
+    switch (action) {
+    case GetRaDec16:
+        return HexPosition::encode16(m_mount.raDec());
+    case GetRaDec32:
+        return HexPosition::encode32(m_mount.raDec());
+    case GetAzmAlt16:
+        return HexPosition::encode16(m_mount.azmAlt());
+    default:
+        return HexPosition::encode32(m_mount.azmAlt());
+    }
+}
+
+// A goto whose target is not a position, or a goto or sync in right ascension and declination
+// on a mount that is not aligned, leaves the mount where it is: the hand control answers "#"
+// either way, as it does for a target beyond the slew limits.
+void HandControl::moveTo(FullAction action, std::string_view argument)
+{
+    const bool sixteenBit = argument.size() == 9;
+    const std::optional<MountPosition::Pair> target
+            = sixteenBit ? HexPosition::decode16(argument) : HexPosition::decode32(argument);
+    if (!target)
+        return;
+    switch (action) {
+    case GotoAzmAlt16:
+    case GotoAzmAlt32:
+        m_mount.gotoAzmAlt(*target);
+        return;
+    case GotoRaDec16:
+    case GotoRaDec32:
+        if (m_settings.aligned)
+            m_mount.gotoRaDec(*target);
+        return;
+    default:
+        if (m_settings.aligned)
+            m_mount.syncRaDec(*target);
+        return;
+    }
+}
+
+// Hour, minute, second, month, day, year - 2000, offset from UTC (whole hours, or quarter hours
+// for "i"; two's complement), daylight-saving flag, "#".
+Bytes HandControl::dateTimeReply(bool zoneInQuarterHours) const
+{
+    const CivilDateTime local = m_dateTime.local();
+    const int quarters = m_dateTime.zoneQuarterHours();
+    return bytesOf({local.hour, local.minute, local.second, local.month, local.day,
+                    local.year - 2000, zoneInQuarterHours ? quarters : quarters / 4,
+                    m_dateTime.daylightSaving(), '#'});
+}
+
+void HandControl::setDateTime(std::string_view argument, bool zoneInQuarterHours)
+{
+    const CivilDateTime local {2000 + byteAt(argument, 5), byteAt(argument, 3),
+                               byteAt(argument, 4),        byteAt(argument, 0),
+                               byteAt(argument, 1),        byteAt(argument, 2)};
+    const int zone = static_cast<std::int8_t>(byteAt(argument, 6));
+    m_dateTime.set(local, zoneInQuarterHours ? zone : zone * 4, byteAt(argument, 7));
+}
+
+} // namespace tqx

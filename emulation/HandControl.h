@@ -1,0 +1,52 @@
+#pragma once
+
+#include "emulation/Clocks.h"
+#include "emulation/DateTimeStore.h"
+#include "emulation/FullCommandTable.h"
+#include "emulation/HandControlSettings.h"
+#include "emulation/MountPosition.h"
+#include "emulation/PassThroughBus.h"
+#include "emulation/SiteLocation.h"
+
+#include <string_view>
+
+namespace tqx {
+
+// The full profile's hand control: answers one complete top-level command from its settings,
+// the mount position, the stored site and clock, and the devices on its bus.
+class HandControl
+{
+public:
+    explicit HandControl(const Clocks &clocks);
+
+    // False, and nothing changed, when the version text is not a version (see
+    // HandControlSettings::versionError).
+    bool setSettings(const HandControlSettings &settings);
+    const HandControlSettings &settings() const { return m_settings; }
+
+    // The command the byte begins for this firmware, or nullptr when the hand control does not
+    // answer it.
+    const FullCommand *commandStartingWith(char firstByte) const;
+    // The reply to a complete command: `bytes` holds exactly command.length bytes.
+    Bytes reply(const FullCommand &command, std::string_view bytes);
+
+    MountPosition &mount() { return m_mount; }
+    const SiteLocation &site() const { return m_site; }
+    const DateTimeStore &dateTime() const { return m_dateTime; }
+
+private:
+    Bytes positionReply(FullAction action) const;
+    void moveTo(FullAction action, std::string_view argument);
+    Bytes dateTimeReply(bool zoneInQuarterHours) const;
+    void setDateTime(std::string_view argument, bool zoneInQuarterHours);
+
+    HandControlSettings m_settings;
+    Bytes m_versionReply;
+    bool m_isFirmware528 = false;
+    MountPosition m_mount;
+    SiteLocation m_site;
+    DateTimeStore m_dateTime;
+    PassThroughBus m_bus;
+};
+
+} // namespace tqx

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tqx {
+
+// How the full profile sends its version in reply to "V". Clients read one form or the other and
+// misread the other one, so the user picks the form the client under test expects.
+enum class VersionFormat {
+    Binary, // one byte per number: "4.21" -> 0x04 0x15 "#"
+    Hex, // six hexadecimal digits, major minor patch: "4.39.07" -> "042707#"
+};
+
+// What the full profile's hand control is: its firmware, its mount and its accessories.
+struct HandControlSettings
+{
+    // Models that clients of each version format read as an equatorial mount: 6 is the medium
+    // German equatorial mount in the binary family's numbering; the hexadecimal family's clients
+    // take 0, 1 and 4 as equatorial, and 1 is chosen because some clients test the byte for zero.
+    static constexpr std::uint8_t equatorialModelBinary = 6;
+    static constexpr std::uint8_t equatorialModelHex = 1;
+
+    // Dot-separated version numbers, checked with versionError(). "v", "i" and "I" are answered
+    // from 5.28 on.
+    std::string version = "4.21";
+    VersionFormat versionFormat = VersionFormat::Binary;
+    // The reply byte of "m"; empty means the equatorial model of the version format.
+    std::optional<std::uint8_t> model;
+    // "J" answers 0x01 while aligned, 0x00 otherwise; gotos and syncs in right ascension and
+    // declination, and alt-azimuth tracking, need an aligned mount.
+    bool aligned = true;
+    // Whether the GPS accessory (bus device 176) and the real-time clock (178) answer on the bus.
+    bool gpsPresent = false;
+    bool clockPresent = false;
+    // The reply byte of "v" (firmware 5.28 on).
+    std::uint8_t variant = 0;
+
+    std::uint8_t modelByte() const;
+
+    // Empty when the text is a version the full profile can send; otherwise a sentence for the
+    // user that says why it is refused.
+    static std::string versionError(std::string_view text);
+};
+
+} // namespace tqx

@@ -1,0 +1,95 @@
+#include "emulation/MotorController.h"
+
+namespace tqx {
+
+namespace {
+
+enum Command : std::uint8_t {
+    GetPosition = 1,
+    SetPosition = 4,
+    SlewVariablePositive = 6,
+    SlewVariableNegative = 7,
+    IsGotoDone = 19,
+    SlowGoto = 23,
+    SlewFixedPositive = 36,
+    SlewFixedNegative = 37,
+    EnableCordWrap = 56,
+    DisableCordWrap = 57,
+    SetCordWrapPosition = 58,
+    IsCordWrapEnabled = 59,
+    GetCordWrapPosition = 60,
+    SetGuideRate = 70,
+    GetGuideRate = 71,
+};
+
+Bytes position24(std::uint32_t position)
+{
+    const auto value = static_cast<int>(position);
+    return bytesOf({value >> 16, value >> 8, value});
+}
+
+std::uint32_t position24(const BusDevice::Request &request)
+{
+    return std::uint32_t {request.data[0]} << 16 | std::uint32_t {request.data[1]} << 8
+            | request.data[2];
+}
+
+} // namespace
+
+MotorController::MotorController(MountPosition &mount, MountPosition::Axis axis)
+    : m_mount(mount)
+    , m_axis(axis)
+{
+}
+
+std::optional<Bytes> MotorController::answer(const Request &request)
+{
+    switch (request.command) {
+    case GetPosition:
+        return position24(m_mount.axisPosition(m_axis));
+    case SetPosition:
+    case SlowGoto:
+        m_mount.setAxisPosition(m_axis, position24(request));
+        return Bytes();
+    case SlewVariablePositive:
+    case SlewVariableNegative:
+    case SlewFixedPositive:
+    case SlewFixedNegative:
+        return Bytes();
+    case IsGotoDone:
+        return Bytes(1, m_mount.gotoInProgress() ? '\x00' : '\xFF');
+    case SetGuideRate:
+        m_guideRate = request.data[0];
+        return Bytes();
+    case GetGuideRate:
+        return Bytes(1, static_cast<char>(m_guideRate));
+    case versionCommand:
+        return Bytes(firmwareVersion.begin(), firmwareVersion.end());
+    default:
+        break;
+    }
+    return m_axis == MountPosition::Axis::Azimuth ? answerCordWrap(request) : std::nullopt;
+}
+
+std::optional<Bytes> MotorController::answerCordWrap(const Request &request)
+{
+    switch (request.command) {
+    case EnableCordWrap:
+        m_cordWrapEnabled = true;
+        return Bytes();
+    case DisableCordWrap:
+        m_cordWrapEnabled = false;
+        return Bytes();
+    case SetCordWrapPosition:
+        m_cordWrapPosition = position24(request);
+        return Bytes();
+    case IsCordWrapEnabled:
+        return Bytes(1, m_cordWrapEnabled ? '\xFF' : '\x00');
+    case GetCordWrapPosition:
+        return position24(m_cordWrapPosition);
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace tqx

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "emulation/BusDevice.h"
+#include "emulation/MountPosition.h"
+
+namespace tqx {
+
+// One of the two motor controllers: 16 drives azimuth (or right ascension), 17 altitude (or
+// declination). Positions are read from and written to the mount position; slews are accepted
+// and, as gotos arrive at once, every goto is done.
+class MotorController : public BusDevice
+{
+public:
+    // Newer motor controllers answer the version query with four bytes; a client asking for two
+    // reads 7.15.
+    static constexpr std::array<std::uint8_t, 4> firmwareVersion {7, 15, 32, 78};
+    // Autoguide rate as a fraction of sidereal in 256ths: 0x80 is half.
+    static constexpr std::uint8_t startGuideRate = 0x80;
+
+    MotorController(MountPosition &mount, MountPosition::Axis axis);
+
+    std::optional<Bytes> answer(const Request &request) override;
+
+private:
+    std::optional<Bytes> answerCordWrap(const Request &request);
+
+    MountPosition &m_mount;
+    MountPosition::Axis m_axis;
+    std::uint8_t m_guideRate = startGuideRate;
+    // Cord-wrap protection, which only the azimuth axis has.
+    bool m_cordWrapEnabled = false;
+    std::uint32_t m_cordWrapPosition = 0;
+};
+
+} // namespace tqx
