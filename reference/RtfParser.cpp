@@ -28,8 +28,10 @@ void replaceLoneSurrogates(QString &text)
 
 } // namespace
 
-RtfParser::RtfParser(std::string_view rtf, QTextDocument *document)
-    : m_tokenizer(rtf)
+RtfParser::RtfParser(std::string_view rtf, QTextDocument *document,
+                     const std::atomic<bool> *cancelled)
+    : m_cancelled(cancelled)
+    , m_tokenizer(rtf)
     , m_builder(document)
 {
 }
@@ -37,7 +39,16 @@ RtfParser::RtfParser(std::string_view rtf, QTextDocument *document)
 bool RtfParser::parse(QString *error)
 {
     bool documentEnded = false;
+    unsigned tokensToCancelCheck = 1; // a read cancelled before it starts stops at once
     while (!documentEnded) {
+        if (m_cancelled && --tokensToCancelCheck == 0) {
+            tokensToCancelCheck = tokensBetweenCancelChecks;
+            if (m_cancelled->load(std::memory_order_relaxed)) {
+                if (error)
+                    *error = QStringLiteral("The reading of the RTF document was stopped.");
+                return false;
+            }
+        }
         const RtfToken token = m_tokenizer.next();
         if (token.type == RtfTokenType::End)
             break;

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -27,10 +28,12 @@ public:
     // on the stack of saved states.
     static constexpr std::size_t deepestNesting = 1000;
 
-    RtfParser(std::string_view rtf, QTextDocument *document);
+    // Reading stops early when `*cancelled` is set (see RtfReader::read).
+    RtfParser(std::string_view rtf, QTextDocument *document,
+              const std::atomic<bool> *cancelled = nullptr);
 
-    // Returns false with a description in `error` when the document cannot be read; a damaged or
-    // truncated document is read as far as it goes.
+    // Returns false with a description in `error` when the document cannot be read or the read
+    // was cancelled; a damaged or truncated document is read as far as it goes.
     bool parse(QString *error);
 
 private:
@@ -51,6 +54,11 @@ private:
     QTextCharFormat charFormat(const RtfCharacterFormat &format);
     QTextCharFormat currentCharFormat() { return charFormat(m_state.character); }
     void tablesChanged() { m_formats.clear(); }
+
+    // The flag is looked at every so many tokens: often enough to stop within milliseconds,
+    // seldom enough to cost nothing.
+    static constexpr unsigned tokensBetweenCancelChecks = 4096;
+    const std::atomic<bool> *m_cancelled = nullptr;
 
     RtfTokenizer m_tokenizer;
     RtfDocumentBuilder m_builder;

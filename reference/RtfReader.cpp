@@ -12,11 +12,16 @@ namespace tqx {
 
 namespace {
 
+constexpr std::string_view whiteSpace = " \t\r\n";
+constexpr std::string_view rtfStart = "{\\rtf";
+
 bool startsLikeRtf(std::string_view data)
 {
-    const std::size_t start = data.find_first_not_of(" \t\r\n");
-    return start != std::string_view::npos && data.substr(start).starts_with("{\\rtf");
+    const std::size_t start = data.find_first_not_of(whiteSpace);
+    return start != std::string_view::npos && data.substr(start).starts_with(rtfStart);
 }
+
+QString notRtfError() { return QStringLiteral("The file is not an RTF document."); }
 
 void setError(QString *error, const QString &text)
 {
@@ -26,7 +31,8 @@ void setError(QString *error, const QString &text)
 
 } // namespace
 
-bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *error)
+bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *error,
+                     const std::atomic<bool> *cancelled)
 {
     const bool undoWasEnabled = document->isUndoRedoEnabled();
     // Building a document records every edit for undo unless told not to; a read is not an edit.
@@ -36,7 +42,7 @@ bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *er
     const std::string_view data(rtf.constData(), std::size_t(rtf.size()));
     bool ok = false;
     if (!startsLikeRtf(data)) {
-        setError(error, QStringLiteral("The file is not an RTF document."));
+        setError(error, notRtfError());
     } else {
         // Outside an edit block every insertion makes the cursor find its place on the laid-out
         // line, which lays out the whole paragraph again: reading a long paragraph in many runs
@@ -44,7 +50,7 @@ bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *er
         // told of the change at the end.
         QTextCursor edit(document);
         edit.beginEditBlock();
-        RtfParser parser(data, document);
+        RtfParser parser(data, document, cancelled);
         ok = parser.parse(error);
         edit.endEditBlock();
         if (!ok)
@@ -55,7 +61,8 @@ bool RtfReader::read(const QByteArray &rtf, QTextDocument *document, QString *er
     return ok;
 }
 
-bool RtfReader::readFile(const QString &path, QTextDocument *document, QString *error)
+bool RtfReader::readFile(const QString &path, QTextDocument *document, QString *error,
+                         const std::atomic<bool> *cancelled)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -69,7 +76,21 @@ bool RtfReader::readFile(const QString &path, QTextDocument *document, QString *
         setError(error, file.errorString());
         return false;
     }
-    return read(rtf, document, error);
+    return read(rtf, document, error, cancelled);
+}
+
+bool RtfReader::mayStartRtf(QByteArrayView head, QString *error)
+{
+    const std::string_view data(head.data(), std::size_t(head.size()));
+    const std::size_t start = data.find_first_not_of(whiteSpace);
+    // White space alone says nothing yet; what follows it may still be the document.
+    if (start == std::string_view::npos)
+        return true;
+    const std::string_view rest = data.substr(start, rtfStart.size());
+    if (rtfStart.starts_with(rest))
+        return true;
+    setError(error, notRtfError());
+    return false;
 }
 
 } // namespace tqx

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <atomic>
 
 class QTextDocument;
 
@@ -21,10 +24,21 @@ class RtfReader
 public:
     // Replaces the content of `document` with the RTF document `rtf`. On failure the document is
     // left empty and `error` (if given) describes the problem in a sentence for the user.
-    static bool read(const QByteArray &rtf, QTextDocument *document, QString *error = nullptr);
+    //
+    // A read on a thread of its own may be stopped from another: once `*cancelled` is set the
+    // read ends soon after (unless it is done first) with false and the document empty. The
+    // document belongs to the thread that builds it: nothing else may touch it meanwhile.
+    static bool read(const QByteArray &rtf, QTextDocument *document, QString *error = nullptr,
+                     const std::atomic<bool> *cancelled = nullptr);
 
     // Reads the RTF file at `path`. A file that cannot be opened gives the file system's error.
-    static bool readFile(const QString &path, QTextDocument *document, QString *error = nullptr);
+    static bool readFile(const QString &path, QTextDocument *document, QString *error = nullptr,
+                         const std::atomic<bool> *cancelled = nullptr);
+
+    // Whether `head`, the first bytes of a file, may begin an RTF document. False when they
+    // already show that the file is something else, with `error` as read() would give it; lets a
+    // caller refuse such a file before reading all of it.
+    static bool mayStartRtf(QByteArrayView head, QString *error = nullptr);
 };
 
 } // namespace tqx
