@@ -3,9 +3,12 @@
 #include "DefaultPrinter.h"
 #include "MessageBox.h"
 #include "ProgramFolder.h"
+#include "RtfFileLoader.h"
 #include "RtfReader.h"
 #include "ScreenUnits.h"
 
+#include <QFile>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QTextCursor>
@@ -13,6 +16,7 @@
 #include <QTextEdit>
 
 #include <algorithm>
+#include <memory>
 
 namespace tqx {
 
@@ -62,17 +66,70 @@ frmTQXcommands *frmTQXcommands::load()
     return window;
 }
 
-bool frmTQXcommands::frmTQXcommands_Form_Load()
+namespace {
+
+// The checks that need no more than the file's size and first bytes, made before a worker thread
+// reads it all.
+bool checkDocumentFile(const QString &path, QString *error)
 {
-    const QString path = programFilePath(QLatin1String(documentFileName));
-    frmTQXcommands_Form_Resize();
-    QString errorText;
-    if (!RtfReader::readFile(path, CommandsRT->document(), &errorText)) {
-        showMessage(nullptr, errorText + QStringLiteral("\r\n") + path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
         return false;
     }
-    CommandsRT->moveCursor(QTextCursor::Start);
+    if (file.size() > frmTQXcommands::largestDocumentBytes) {
+        const QLocale english(QLocale::English);
+        *error = QStringLiteral("The document is too large to show: it has %1 bytes, and the "
+                                "command reference shows documents of up to %2 MB (%3 bytes).")
+                         .arg(english.toString(file.size()))
+                         .arg(frmTQXcommands::largestDocumentBytes / (1024 * 1024))
+                         .arg(english.toString(frmTQXcommands::largestDocumentBytes));
+        return false;
+    }
+    constexpr qint64 headSize = 64;
+    return RtfReader::mayStartRtf(file.read(headSize), error);
+}
+
+} // namespace
+
+bool frmTQXcommands::frmTQXcommands_Form_Load()
+{
+    m_path = programFilePath(QLatin1String(documentFileName));
+    frmTQXcommands_Form_Resize();
+    QString errorText;
+    if (!checkDocumentFile(m_path, &errorText)) {
+        showMessage(nullptr, errorText + QStringLiteral("\r\n") + m_path);
+        return false;
+    }
+    CommandsRT->setPlainText(QStringLiteral("Loading..."));
+    CmdPrint->setEnabled(false);
+    m_loader = new RtfFileLoader(this);
+    m_loader->setLongestParagraph(longestShownParagraph);
+    connect(m_loader, &RtfFileLoader::loaded, this, &frmTQXcommands::documentLoaded);
+    m_loader->start(m_path);
     return true;
+}
+
+bool frmTQXcommands::isLoading() const { return m_loader && m_loader->isRunning(); }
+
+void frmTQXcommands::documentLoaded(bool ok)
+{
+    if (!ok) {
+        const QString text = m_loader->errorString() + QStringLiteral("\r\n") + m_path;
+        // Closed before the message, which may run an event loop of its own: the window is
+        // deleted once control is back in the loop that loaded it, not while the message shows.
+        close();
+        showMessage(nullptr, text);
+        return;
+    }
+    std::unique_ptr<QTextDocument> document = m_loader->takeDocument();
+    // The view lays the document out lazily, a part at each turn of the event loop.
+    document->setParent(CommandsRT);
+    CommandsRT->setDocument(document.release());
+    CommandsRT->moveCursor(QTextCursor::Start);
+    CmdPrint->setEnabled(true);
+    m_loader->deleteLater();
+    m_loader = nullptr;
 }
 
 void frmTQXcommands::resizeEvent(QResizeEvent *event)
@@ -92,6 +149,8 @@ void frmTQXcommands::frmTQXcommands_Form_Resize()
 
 void frmTQXcommands::frmTQXcommands_CmdPrint_Click()
 {
+    if (isLoading())
+        return;
     QString errorText;
     std::unique_ptr<QPrinter> printer = openDefaultPrinter(&errorText);
     if (!printer) {

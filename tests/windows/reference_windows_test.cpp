@@ -3,9 +3,10 @@
 #include "DefaultPrinter.h"
 #include "MessageBox.h"
 #include "ProgramFolder.h"
+#include "RtfReader.h"
 #include "ScreenUnits.h"
-#include "frmAbout.h"
 #include "console/frmMain.h"
+#include "frmAbout.h"
 #include "frmRS232.h"
 #include "frmTQXcommands.h"
 
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -21,6 +23,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -51,8 +55,19 @@ private slots:
     void commandReferencePrintsSelectionOrWholeDocument();
     void printingFailuresAreReported_data();
     void printingFailuresAreReported();
+    void commandReferenceLoadsWhileTheEventLoopRuns();
+    void longParagraphIsShownInPieces();
+    void documentSizeLimit_data();
+    void documentSizeLimit();
+    void faultFoundWhileReadingClosesTheWindow();
+    void closingWhileLoading_data();
+    void closingWhileLoading();
 
 private:
+    frmTQXcommands *openCommandReference();
+    void writeDocument(const QByteArray &content);
+    void writeLargeDocument(qsizetype megabytes, bool oneParagraph = false);
+
     void usePdfPrinter(const QString &path);
     QString pdfText(const QString &path, bool boundingBoxes = false);
 
@@ -83,6 +98,41 @@ void ReferenceWindowsTest::cleanup()
     setMessageSink({});
     setPrinterFactory({});
     setProgramFolder({});
+}
+
+// Opens the command reference from the console and waits until its document is loaded.
+frmTQXcommands *ReferenceWindowsTest::openCommandReference()
+{
+    m_console->HelpCommandsButton->trigger();
+    frmTQXcommands *window = m_console->commandsWindow();
+    if (window && !QTest::qWaitFor([&] { return !window->isLoading(); }, 60000))
+        return nullptr;
+    return window;
+}
+
+void ReferenceWindowsTest::writeDocument(const QByteArray &content)
+{
+    QFile file(m_folder->filePath(frmTQXcommands::documentFileName));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), content.size());
+}
+
+// The shipped document's body repeated to about `megabytes` MB; without paragraph marks when
+// `oneParagraph`. Ends with a paragraph of its own, "The end.", to show it was read to the end.
+void ReferenceWindowsTest::writeLargeDocument(qsizetype megabytes, bool oneParagraph)
+{
+    QFile shipped(QStringLiteral(TQX_DATA_DIR "/") + frmTQXcommands::documentFileName);
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QByteArray rtf = shipped.readAll();
+    const qsizetype bodyStart = rtf.indexOf("\\pard");
+    QByteArray body = rtf.mid(bodyStart, rtf.lastIndexOf('}') - bodyStart);
+    if (oneParagraph)
+        body.replace("\\par\n", " ").replace("\\par", " ");
+    QByteArray document = rtf.left(bodyStart);
+    while (document.size() < megabytes * 1024 * 1024)
+        document.append(body);
+    document.append(oneParagraph ? "The end.}" : "\\pard The end.\\par}");
+    writeDocument(document);
 }
 
 void ReferenceWindowsTest::usePdfPrinter(const QString &path)
@@ -184,8 +234,7 @@ void ReferenceWindowsTest::openingTwiceGivesOneWindow()
 
 void ReferenceWindowsTest::commandReferenceShowsTheShippedDocument()
 {
-    m_console->HelpCommandsButton->trigger();
-    frmTQXcommands *window = m_console->commandsWindow();
+    frmTQXcommands *window = openCommandReference();
     QVERIFY(window);
     QCOMPARE(window->windowTitle(), QString("TQX Orbivo Commands"));
     QVERIFY(window->windowFlags() & Qt::Tool);
@@ -365,8 +414,7 @@ void ReferenceWindowsTest::commandReferencePrintsSelectionOrWholeDocument()
 {
     const QString whole = m_folder->filePath("whole.pdf");
     usePdfPrinter(whole);
-    m_console->HelpCommandsButton->trigger();
-    frmTQXcommands *window = m_console->commandsWindow();
+    frmTQXcommands *window = openCommandReference();
     QVERIFY(window);
     window->CmdPrint->trigger();
     keepPrintout(whole, "command-reference.pdf");
@@ -411,11 +459,151 @@ void ReferenceWindowsTest::printingFailuresAreReported()
         m_console->CableButton->trigger();
         m_console->cableWindow()->RSPrintButton->trigger();
     } else {
-        m_console->HelpCommandsButton->trigger();
-        m_console->commandsWindow()->CmdPrint->trigger();
+        frmTQXcommands *window = openCommandReference();
+        QVERIFY(window);
+        window->CmdPrint->trigger();
     }
     QCOMPARE(m_messages.size(), 1);
     QVERIFY(!m_messages.first().isEmpty());
+}
+
+void ReferenceWindowsTest::commandReferenceLoadsWhileTheEventLoopRuns()
+{
+    writeLargeDocument(4);
+    QPointer<frmTQXcommands> window;
+    int ticksWhileLoading = 0;
+    QTimer ticker;
+    ticker.setInterval(1);
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        if (window && window->isLoading())
+            ++ticksWhileLoading;
+    });
+    ticker.start();
+
+    m_console->HelpCommandsButton->trigger();
+    window = m_console->commandsWindow();
+    QVERIFY(window);
+    // The window is back before its document is read, and says so.
+    QVERIFY(window->isLoading());
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->CommandsRT->toPlainText(), QString("Loading..."));
+    QVERIFY(!window->CmdPrint->isEnabled());
+
+    QVERIFY(QTest::qWaitFor([&] { return !window->isLoading(); }, 120000));
+    QVERIFY(ticksWhileLoading > 0);
+    const QTextDocument *document = window->CommandsRT->document();
+    QVERIFY(document->blockCount() > 10000);
+    QCOMPARE(document->lastBlock().text(), QString("The end."));
+    QVERIFY(document->toPlainText().startsWith("RS-232 Connection"));
+    QCOMPARE(document->thread(), window->thread());
+    QCOMPARE(window->CommandsRT->textCursor().position(), 0);
+    QVERIFY(window->CmdPrint->isEnabled());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void ReferenceWindowsTest::longParagraphIsShownInPieces()
+{
+    writeLargeDocument(1, true);
+    frmTQXcommands *window = openCommandReference();
+    QVERIFY(window);
+    QTextDocument read;
+    QVERIFY(RtfReader::readFile(m_folder->filePath(frmTQXcommands::documentFileName), &read));
+    QCOMPARE(read.blockCount(), 1);
+
+    // The same text and character formats, in paragraphs the view lays out one at a time.
+    const QTextDocument *shown = window->CommandsRT->document();
+    QVERIFY(shown->blockCount() > 100);
+    QString text;
+    for (QTextBlock block = shown->begin(); block.isValid(); block = block.next()) {
+        QVERIFY(block.length() - 1 <= frmTQXcommands::longestShownParagraph);
+        text += block.text();
+    }
+    QCOMPARE(text, read.begin().text());
+    for (const char *sample : {"Goto Azm-Alt", "32-bit get Azm-Alt", "The end."}) {
+        const QTextCursor found = shown->find(sample);
+        QVERIFY2(!found.isNull(), sample);
+        QCOMPARE(found.charFormat().fontFamilies(), read.find(sample).charFormat().fontFamilies());
+    }
+}
+
+void ReferenceWindowsTest::documentSizeLimit_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("at the limit") << frmTQXcommands::largestDocumentBytes << true;
+    QTest::newRow("one byte over") << frmTQXcommands::largestDocumentBytes + 1 << false;
+}
+
+void ReferenceWindowsTest::documentSizeLimit()
+{
+    QFETCH(qint64, size);
+    QFETCH(bool, shown);
+    // A short document padded with zero bytes after its end, which the reader ignores.
+    writeDocument("{\\rtf1 Small.}");
+    QFile file(m_folder->filePath(frmTQXcommands::documentFileName));
+    QVERIFY(file.resize(size));
+
+    frmTQXcommands *window = openCommandReference();
+    if (shown) {
+        QVERIFY(window);
+        QCOMPARE(window->CommandsRT->toPlainText(), QString("Small."));
+        QVERIFY(m_messages.isEmpty());
+        return;
+    }
+    QVERIFY(!window);
+    QCOMPARE(m_messages.size(), 1);
+    const QString message = m_messages.first();
+    const QString path = QDir::toNativeSeparators(file.fileName());
+    QVERIFY2(message.startsWith("The document is too large to show"), qPrintable(message));
+    QVERIFY2(message.contains("20 MB") && message.contains("20,971,521 bytes"),
+             qPrintable(message));
+    QVERIFY2(message.endsWith(".\r\n" + path), qPrintable(message));
+}
+
+void ReferenceWindowsTest::faultFoundWhileReadingClosesTheWindow()
+{
+    // Starts like RTF, so only the reading finds the fault.
+    writeDocument("{\\rtf1 " + QByteArray(2000, '{'));
+    const QString path
+            = QDir::toNativeSeparators(m_folder->filePath(frmTQXcommands::documentFileName));
+    m_console->HelpCommandsButton->trigger();
+    QPointer<frmTQXcommands> window = m_console->commandsWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(m_messages.size(), 1, 60000);
+    QCOMPARE(m_messages.first(),
+             "The RTF document nests groups more than 1000 levels deep.\r\n" + path);
+    QTRY_VERIFY(!window);
+    QVERIFY(!m_console->commandsWindow());
+}
+
+void ReferenceWindowsTest::closingWhileLoading_data()
+{
+    QTest::addColumn<bool>("closeConsole");
+    QTest::newRow("window closed") << false;
+    QTest::newRow("console closed") << true;
+}
+
+void ReferenceWindowsTest::closingWhileLoading()
+{
+    QFETCH(bool, closeConsole);
+    writeLargeDocument(4);
+    m_console->HelpCommandsButton->trigger();
+    QPointer<frmTQXcommands> window = m_console->commandsWindow();
+    QVERIFY(window && window->isLoading());
+    if (closeConsole)
+        m_console->close();
+    else
+        window->CmdClose->trigger();
+    // Deleting the window stops the read and discards it.
+    QTRY_VERIFY(!window);
+    QVERIFY(m_messages.isEmpty());
+    if (closeConsole)
+        return;
+
+    // A window opened afterwards loads the whole document.
+    frmTQXcommands *reopened = openCommandReference();
+    QVERIFY(reopened);
+    QCOMPARE(reopened->CommandsRT->document()->lastBlock().text(), QString("The end."));
+    QVERIFY(m_messages.isEmpty());
 }
 
 QTEST_MAIN(ReferenceWindowsTest)
