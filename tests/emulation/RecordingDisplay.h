@@ -59,6 +59,12 @@ public:
         ++commandTextUpdates;
     }
     tqx::Bytes ReadVerText() const override { return verText; }
+    void LogUnanswered(const tqx::Bytes &bytes, const std::string &reason) override
+    {
+        calls.push_back("Unanswered+" + bytes);
+        unanswered.push_back(bytes);
+        unansweredReasons.push_back(reason);
+    }
 
     std::vector<std::string> calls;
     std::vector<tqx::Bytes> inputLines;
@@ -71,4 +77,6 @@ public:
     std::uint64_t dropped = 0;
     int commandTextUpdates = 0;
     tqx::Bytes verText = "22";
+    std::vector<tqx::Bytes> unanswered;
+    std::vector<std::string> unansweredReasons;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Exchange.h"
+
+#include <cstdint>
+
+// An interpreter in the full profile on clocks the test drives. The wall clock starts at
+// 2024-11-12 21:45:30 UTC.
+struct FullExchange : Exchange
+{
+    static constexpr std::int64_t startUtcMs = 1'731'447'930'000;
+
+    std::int64_t steadyMs = 5'000'000;
+    std::int64_t utcMs = startUtcMs;
+
+    explicit FullExchange(const tqx::HandControlSettings &settings = {})
+    {
+        interpreter.setClock([this] { return steadyMs; });
+        interpreter.setWallClock([this] { return utcMs; });
+        interpreter.setProfile(tqx::Profile::Full);
+        interpreter.setHandControlSettings(settings);
+    }
+
+    // Lets time pass without bytes arriving, polling as the session does.
+    void wait(std::int64_t ms)
+    {
+        steadyMs += ms;
+        utcMs += ms;
+        interpreter.poll();
+    }
+};
