@@ -2,6 +2,8 @@
 // however the line happens to cut its commands into receive events.
 
 #include "Exchange.h"
+#include "FullExchange.h"
+#include "emulation/FullCommandTable.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +51,25 @@ Bytes randomCommand(std::mt19937 &rng)
     }
 }
 
+// One well-formed command of the full profile, arguments filled with arbitrary bytes; frames of
+// the pass-through mostly go to the devices on the bus and ask for 0-8 bytes.
+Bytes randomFullCommand(std::mt19937 &rng)
+{
+    const auto &table = tqx::fullCommandTable();
+    const tqx::FullCommand &command
+            = table[std::uniform_int_distribution<std::size_t>(0, table.size() - 1)(rng)];
+    Bytes bytes = command.letter + randomBytes(rng, command.length - 1);
+    if (command.letter == 'P' && std::uniform_int_distribution<int>(0, 3)(rng) > 0) {
+        static const std::string devices = "\x10\x11\x12\xB0\xB2";
+        static const std::string commands = "\x01\x03\x04\x13\x17\x24\x33\x37\x38\x3B\x47\xFE";
+        bytes[2] = devices[std::uniform_int_distribution<std::size_t>(0, devices.size() - 1)(rng)];
+        bytes[3]
+                = commands[std::uniform_int_distribution<std::size_t>(0, commands.size() - 1)(rng)];
+        bytes[7] = static_cast<char>(std::uniform_int_distribution<int>(0, 8)(rng));
+    }
+    return bytes;
+}
+
 std::vector<Bytes> randomSplit(std::mt19937 &rng, const Bytes &command)
 {
     std::vector<Bytes> pieces;
@@ -62,11 +83,23 @@ std::vector<Bytes> randomSplit(std::mt19937 &rng, const Bytes &command)
     return pieces;
 }
 
+// Firmware that knows every command, with every accessory on the bus.
+tqx::HandControlSettings everyAccessoryOn528()
+{
+    tqx::HandControlSettings settings;
+    settings.version = "5.28";
+    settings.gpsPresent = true;
+    settings.clockPresent = true;
+    return settings;
+}
+
 // Plays the client: sends each command in the given pieces and returns everything written back.
 // Each command must be answered exactly when its last piece has arrived.
-Bytes play(const std::vector<Bytes> &commands, std::mt19937 *splitter)
+Bytes play(const std::vector<Bytes> &commands, std::mt19937 *splitter,
+           tqx::Profile profile = tqx::Profile::Basic)
 {
-    Exchange x;
+    FullExchange x(everyAccessoryOn528());
+    x.interpreter.setProfile(profile);
     for (const Bytes &command : commands) {
         const std::vector<Bytes> pieces
                 = splitter ? randomSplit(*splitter, command) : std::vector<Bytes> {command};
@@ -103,6 +136,36 @@ TEST(SplitProperty, repliesDoNotDependOnHowBytesAreSplit)
         }();
         ASSERT_EQ(split, whole) << "seed " << seed;
         ASSERT_EQ(byteByByte, whole) << "seed " << seed;
+        if (HasFailure())
+            FAIL() << "seed " << seed;
+    }
+}
+
+TEST(SplitProperty, fullProfileRepliesDoNotDependOnHowBytesAreSplit)
+{
+    using tqx::Profile;
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        std::mt19937 rng(seed);
+        std::vector<Bytes> commands;
+        for (int i = 0; i < 40; ++i)
+            commands.push_back(randomFullCommand(rng));
+
+        const Bytes whole = play(commands, nullptr, Profile::Full);
+        std::mt19937 splitter(seed * 7919u);
+        const Bytes split = play(commands, &splitter, Profile::Full);
+        // The full profile answers every complete command of an event, so even all commands in
+        // one write get the same bytes back.
+        const Bytes allAtOnce = [&] {
+            FullExchange x(everyAccessoryOn528());
+            Bytes stream;
+            for (const Bytes &command : commands)
+                stream += command;
+            x.send(stream);
+            EXPECT_EQ(x.interpreter.InputCount(), commands.size());
+            return x.port.written;
+        }();
+        ASSERT_EQ(split, whole) << "seed " << seed;
+        ASSERT_EQ(allAtOnce, whole) << "seed " << seed;
         if (HasFailure())
             FAIL() << "seed " << seed;
     }
