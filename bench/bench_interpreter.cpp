@@ -32,11 +32,16 @@ public:
     tqx::Bytes ReadVerText() const override { return "22"; }
 };
 
-void exchange(benchmark::State &state, const char *command)
+void exchange(benchmark::State &state, const tqx::Bytes &command,
+              tqx::Profile profile = tqx::Profile::Basic)
 {
     ReplayPort port;
     NullDisplay display;
     tqx::CommandInterpreter interpreter(port, display);
+    interpreter.setProfile(profile);
+    tqx::HandControlSettings settings;
+    settings.gpsPresent = true;
+    interpreter.setHandControlSettings(settings);
     port.next = command;
     for (auto _ : state)
         interpreter.frmMain_Comm_OnComm();
@@ -48,6 +53,44 @@ BENCHMARK(BM_GetPosition);
 
 void BM_Goto32(benchmark::State &state) { exchange(state, "r34AB0500,12CE0500"); }
 BENCHMARK(BM_Goto32);
+
+// The full profile next to the basic "E": the same query, a binary status reply, a goto, and
+// pass-through frames to a motor controller, to the GPS, and to an absent device.
+void BM_FullGetPosition(benchmark::State &state) { exchange(state, "E", tqx::Profile::Full); }
+BENCHMARK(BM_FullGetPosition);
+
+void BM_FullGetPosition32(benchmark::State &state) { exchange(state, "e", tqx::Profile::Full); }
+BENCHMARK(BM_FullGetPosition32);
+
+void BM_FullAligned(benchmark::State &state) { exchange(state, "J", tqx::Profile::Full); }
+BENCHMARK(BM_FullAligned);
+
+void BM_FullGoto32(benchmark::State &state)
+{
+    exchange(state, "r34AB0500,12CE0500", tqx::Profile::Full);
+}
+BENCHMARK(BM_FullGoto32);
+
+void BM_FullDateTime(benchmark::State &state) { exchange(state, "h", tqx::Profile::Full); }
+BENCHMARK(BM_FullDateTime);
+
+void BM_FullMotorVersion(benchmark::State &state)
+{
+    exchange(state, tqx::bytesOf({'P', 1, 16, 254, 0, 0, 0, 2}), tqx::Profile::Full);
+}
+BENCHMARK(BM_FullMotorVersion);
+
+void BM_FullGpsTime(benchmark::State &state)
+{
+    exchange(state, tqx::bytesOf({'P', 1, 176, 51, 0, 0, 0, 3}), tqx::Profile::Full);
+}
+BENCHMARK(BM_FullGpsTime);
+
+void BM_FullAbsentDevice(benchmark::State &state)
+{
+    exchange(state, tqx::bytesOf({'P', 1, 18, 254, 0, 0, 0, 2}), tqx::Profile::Full);
+}
+BENCHMARK(BM_FullAbsentDevice);
 
 // A blocked buffer being appended to: one byte per event, the buffer at its size limit after the
 // first few thousand events, so both the growing and the full buffer are measured.

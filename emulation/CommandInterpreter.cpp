@@ -30,12 +30,13 @@ void CommandInterpreter::frmMain_Comm_OnComm()
         return;
 
     const Bytes received = m_port.Input();
-    const std::int64_t nowMs = needsClock() ? m_clocks.steadyMs() : 0;
-    expireUnanswered(nowMs);
+    m_eventTimeMs.reset();
+    if (!m_commandBuffer.empty() && needsClock())
+        expireUnanswered(eventTimeMs());
     if (m_profile == Profile::Basic)
-        receiveBasic(received, nowMs);
+        receiveBasic(received);
     else
-        receiveFull(received, nowMs);
+        receiveFull(received);
 
     m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
@@ -46,7 +47,7 @@ void CommandInterpreter::poll()
         m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
 
-void CommandInterpreter::receiveBasic(const Bytes &received, std::int64_t nowMs)
+void CommandInterpreter::receiveBasic(const Bytes &received)
 {
     const bool wasEmpty = m_commandBuffer.empty();
     appendToBuffer(received);
@@ -57,18 +58,18 @@ void CommandInterpreter::receiveBasic(const Bytes &received, std::int64_t nowMs)
         answer(*row);
 
     if (wasEmpty && !m_commandBuffer.empty())
-        m_watch.waitingSince(nowMs);
+        m_watch.waitingSince(eventTimeMs());
 }
 
 // Answers every complete command in order, as the hand control does. A byte that begins no
 // command gets no reply: it and everything behind it are discarded until the line is quiet, so
 // that the payload of an unknown command is never taken for commands.
-void CommandInterpreter::receiveFull(const Bytes &received, std::int64_t nowMs)
+void CommandInterpreter::receiveFull(const Bytes &received)
 {
     if (received.empty())
         return;
-    m_watch.bytesArrived(nowMs);
     if (m_watch.discarding()) {
+        m_watch.bytesArrived(eventTimeMs());
         appendToBuffer(received);
         return;
     }
@@ -80,12 +81,13 @@ void CommandInterpreter::receiveFull(const Bytes &received, std::int64_t nowMs)
         const FullCommand *command = m_handControl.commandStartingWith(m_commandBuffer[at]);
         if (!command) {
             m_watch.startDiscarding();
+            m_watch.bytesArrived(eventTimeMs());
             break;
         }
         if (m_commandBuffer.size() - at < command->length)
             break;
         m_command.assign(m_commandBuffer, at, command->length);
-        m_response = m_handControl.reply(*command, m_command);
+        m_handControl.reply(*command, m_command, m_response);
         logExchange(m_command);
         at += command->length;
     }
@@ -96,7 +98,16 @@ void CommandInterpreter::receiveFull(const Bytes &received, std::int64_t nowMs)
         m_commandBuffer.resize(maxBufferSize);
     }
     if (!m_commandBuffer.empty() && (wasEmpty || at > 0))
-        m_watch.waitingSince(nowMs);
+        m_watch.waitingSince(eventTimeMs());
+}
+
+// The clock is read only when the time matters, once per event: to expire what waits in the
+// buffer, and to note when bytes that are left waiting arrived. An answered command needs none.
+std::int64_t CommandInterpreter::eventTimeMs()
+{
+    if (!m_eventTimeMs)
+        m_eventTimeMs = m_clocks.steadyMs();
+    return *m_eventTimeMs;
 }
 
 bool CommandInterpreter::needsClock() const

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tqx {
 
@@ -78,8 +79,9 @@ public:
     HandControl &handControl() { return m_handControl; }
 
 private:
-    void receiveBasic(const Bytes &received, std::int64_t nowMs);
-    void receiveFull(const Bytes &received, std::int64_t nowMs);
+    void receiveBasic(const Bytes &received);
+    void receiveFull(const Bytes &received);
+    std::int64_t eventTimeMs();
     bool needsClock() const;
     bool expireUnanswered(std::int64_t nowMs);
     void dropUnanswered(const std::string &reason);
@@ -95,6 +97,7 @@ private:
     MountState m_mount;
     HandControl m_handControl {m_clocks};
     BufferWatch m_watch;
+    std::optional<std::int64_t> m_eventTimeMs; // the time of the event being handled, once read
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
     Bytes m_command; // the full profile's command being answered

@@ -51,11 +51,9 @@ DateTimeStore::DateTimeStore(const Clocks &clocks)
 
 CivilDateTime DateTimeStore::local() const
 {
-    if (!m_setByClient)
-        return fromMilliseconds(m_clocks.utcMs());
-    if (!m_running)
+    if (m_setByClient && !m_running)
         return m_stopped;
-    return fromMilliseconds(m_localMs + (m_clocks.steadyMs() - m_setAtMs));
+    return fromMilliseconds(localMs());
 }
 
 CivilDateTime DateTimeStore::universal() const
@@ -64,7 +62,14 @@ CivilDateTime DateTimeStore::universal() const
         return m_stopped;
     const std::int64_t offsetMs
             = (m_zoneQuarterHours * 15 + (m_daylightSaving ? 60 : 0)) * 60'000LL;
-    return fromMilliseconds(toMilliseconds(local()) - offsetMs);
+    return fromMilliseconds(localMs() - offsetMs);
+}
+
+std::int64_t DateTimeStore::localMs() const
+{
+    if (!m_setByClient)
+        return m_clocks.utcMs();
+    return m_localMs + (m_clocks.steadyMs() - m_setAtMs);
 }
 
 void DateTimeStore::set(const CivilDateTime &local, int zoneQuarterHours,

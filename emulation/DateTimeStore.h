@@ -42,6 +42,9 @@ public:
     void setLocal(const CivilDateTime &local);
 
 private:
+    // While running: the local time now, in milliseconds since 1970-01-01 00:00.
+    std::int64_t localMs() const;
+
     const Clocks &m_clocks;
     bool m_setByClient = false;
     bool m_running = true;

@@ -46,7 +46,7 @@ const FullCommand *HandControl::commandStartingWith(char firstByte) const
     return command;
 }
 
-Bytes HandControl::reply(const FullCommand &command, std::string_view bytes)
+void HandControl::reply(const FullCommand &command, std::string_view bytes, Bytes &out)
 {
     const std::string_view argument = bytes.substr(1);
     switch (command.action) {
@@ -54,7 +54,8 @@ Bytes HandControl::reply(const FullCommand &command, std::string_view bytes)
     case GetRaDec32:
     case GetAzmAlt16:
     case GetAzmAlt32:
-        return positionReply(command.action);
+        positionReply(command.action, out);
+        break;
     case GotoRaDec16:
     case GotoRaDec32:
     case GotoAzmAlt16:
@@ -62,70 +63,86 @@ Bytes HandControl::reply(const FullCommand &command, std::string_view bytes)
     case SyncRaDec16:
     case SyncRaDec32:
         moveTo(command.action, argument);
-        return "#";
+        out = "#";
+        break;
     case CancelGoto:
         m_mount.cancelGoto();
-        return "#";
+        out = "#";
+        break;
     case IsGotoInProgress:
-        return m_mount.gotoInProgress() ? "1#" : "0#";
+        out = m_mount.gotoInProgress() ? "1#" : "0#";
+        break;
     case IsAligned:
-        return bytesOf({m_settings.aligned ? 1 : 0, '#'});
+        out = bytesOf({m_settings.aligned ? 1 : 0, '#'});
+        break;
     case Echo:
-        return Bytes {argument[0], '#'};
+        out = Bytes {argument[0], '#'};
+        break;
     case Version:
-        return m_versionReply;
+        out = m_versionReply;
+        break;
     case Variant:
-        return bytesOf({m_settings.variant, '#'});
+        out = bytesOf({m_settings.variant, '#'});
+        break;
     case Model:
-        return bytesOf({m_settings.modelByte(), '#'});
+        out = bytesOf({m_settings.modelByte(), '#'});
+        break;
     case GetTracking:
-        return bytesOf({m_mount.trackingMode(), '#'});
+        out = bytesOf({m_mount.trackingMode(), '#'});
+        break;
     case SetTracking:
         // Alt-azimuth tracking needs an aligned mount; the hand control still answers "#".
         if (m_settings.aligned || byteAt(argument, 0) != altAzimuthTracking)
             m_mount.setTrackingMode(byteAt(argument, 0));
-        return "#";
+        out = "#";
+        break;
     case GetSite: {
         const SiteLocation::Layout &site = m_site.bytes();
-        return Bytes(site.begin(), site.end()) + '#';
+        out = Bytes(site.begin(), site.end()) + '#';
+        break;
     }
     case SetSite: {
         SiteLocation::Layout site;
         for (std::size_t i = 0; i < site.size(); ++i)
             site[i] = byteAt(argument, i);
         m_site.set(site);
-        return "#";
+        out = "#";
+        break;
     }
     case GetDateTime:
     case GetDateTimeQuarterHourZone:
-        return dateTimeReply(command.action == GetDateTimeQuarterHourZone);
+        out = dateTimeReply(command.action == GetDateTimeQuarterHourZone);
+        break;
     case SetDateTime:
     case SetDateTimeQuarterHourZone:
         setDateTime(argument, command.action == SetDateTimeQuarterHourZone);
-        return "#";
+        out = "#";
+        break;
     case PointingSide:
-        return Bytes {m_mount.pointingSide(), '#'};
+        out = Bytes {m_mount.pointingSide(), '#'};
+        break;
     case Hibernate:
     case WakeUp:
     case LoneQuestionMark:
-        return "#";
+        out = "#";
+        break;
     case PassThrough:
-        return m_bus.reply(bytes);
+        out = m_bus.reply(bytes);
+        break;
     }
-    return "#";
 }
 
-Bytes HandControl::positionReply(FullAction action) const
+void HandControl::positionReply(FullAction action, Bytes &out) const
 {
     switch (action) {
     case GetRaDec16:
-        return HexPosition::encode16(m_mount.raDec());
+        return HexPosition::encode16(m_mount.raDec(), out);
     case GetRaDec32:
-        return HexPosition::encode32(m_mount.raDec());
+        return HexPosition::encode32(m_mount.raDec(), out);
     case GetAzmAlt16:
-        return HexPosition::encode16(m_mount.azmAlt());
+        return HexPosition::encode16(m_mount.azmAlt(), out);
     default:
-        return HexPosition::encode32(m_mount.azmAlt());
+        return HexPosition::encode32(m_mount.azmAlt(), out);
     }
 }
 

@@ -27,15 +27,16 @@ public:
     // The command the byte begins for this firmware, or nullptr when the hand control does not
     // answer it.
     const FullCommand *commandStartingWith(char firstByte) const;
-    // The reply to a complete command: `bytes` holds exactly command.length bytes.
-    Bytes reply(const FullCommand &command, std::string_view bytes);
+    // The reply to a complete command, into `out` (whose storage is reused from reply to reply):
+    // `bytes` holds exactly command.length bytes.
+    void reply(const FullCommand &command, std::string_view bytes, Bytes &out);
 
     MountPosition &mount() { return m_mount; }
     const SiteLocation &site() const { return m_site; }
     const DateTimeStore &dateTime() const { return m_dateTime; }
 
 private:
-    Bytes positionReply(FullAction action) const;
+    void positionReply(FullAction action, Bytes &out) const;
     void moveTo(FullAction action, std::string_view argument);
     Bytes dateTimeReply(bool zoneInQuarterHours) const;
     void setDateTime(std::string_view argument, bool zoneInQuarterHours);

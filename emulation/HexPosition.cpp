@@ -4,11 +4,25 @@ namespace tqx {
 
 namespace {
 
-void appendHex(Bytes &text, std::uint32_t value, int digits)
+// Writes `digits` upper-case hexadecimal digits of the value at `at` and returns the end.
+char *writeHex(char *at, std::uint32_t value, int digits)
 {
     static constexpr char hexDigits[] = "0123456789ABCDEF";
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        text += hexDigits[(value >> shift) & 0xF];
+        *at++ = hexDigits[(value >> shift) & 0xF];
+    return at;
+}
+
+// "first,second#" with `digits` digits per field, built in place and assigned in one go because
+// a position query is the exchange clients repeat most.
+void encodePair(std::uint32_t first, std::uint32_t second, int digits, Bytes &out)
+{
+    char text[18];
+    char *end = writeHex(text, first, digits);
+    *end++ = ',';
+    end = writeHex(end, second, digits);
+    *end++ = '#';
+    out.assign(text, static_cast<std::size_t>(end - text));
 }
 
 std::optional<std::uint32_t> parseHex(std::string_view digits)
@@ -42,26 +56,14 @@ std::optional<MountPosition::Pair> decodePair(std::string_view argument, std::si
 
 } // namespace
 
-Bytes HexPosition::encode16(MountPosition::Pair pair)
+void HexPosition::encode16(MountPosition::Pair pair, Bytes &out)
 {
-    Bytes text;
-    text.reserve(10);
-    appendHex(text, pair.first >> 16, 4);
-    text += ',';
-    appendHex(text, pair.second >> 16, 4);
-    text += '#';
-    return text;
+    encodePair(pair.first >> 16, pair.second >> 16, 4, out);
 }
 
-Bytes HexPosition::encode32(MountPosition::Pair pair)
+void HexPosition::encode32(MountPosition::Pair pair, Bytes &out)
 {
-    Bytes text;
-    text.reserve(18);
-    appendHex(text, pair.first & 0xFFFFFF00, 8);
-    text += ',';
-    appendHex(text, pair.second & 0xFFFFFF00, 8);
-    text += '#';
-    return text;
+    encodePair(pair.first & 0xFFFFFF00, pair.second & 0xFFFFFF00, 8, out);
 }
 
 std::optional<MountPosition::Pair> HexPosition::decode16(std::string_view argument)

@@ -14,9 +14,10 @@ namespace tqx {
 class HexPosition
 {
 public:
-    // The reply to a position query, "#" included. 32-bit fields always end in "00".
-    static Bytes encode16(MountPosition::Pair pair);
-    static Bytes encode32(MountPosition::Pair pair);
+    // The reply to a position query, "#" included, replacing the contents of `out`. 32-bit fields
+    // always end in "00".
+    static void encode16(MountPosition::Pair pair, Bytes &out);
+    static void encode32(MountPosition::Pair pair, Bytes &out);
 
     // The argument of a goto or sync (the bytes after the command letter). Digits may be upper or
     // lower case; the low byte of a 32-bit field is ignored. Anything else is not a position.
