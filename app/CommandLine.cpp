@@ -15,8 +15,78 @@ namespace tqx {
 
 namespace {
 
-constexpr const char *ownOptions[]
-        = {"--headless", "--port", "--version-reply", "--log", "--help", "-h", "--version", "-v"};
+constexpr const char *ownOptions[] = {"--headless",      "--port",
+                                      "--version-reply", "--log",
+                                      "--help",          "-h",
+                                      "--version",       "-v",
+                                      "--profile",       "--version-format",
+                                      "--model",         "--unaligned",
+                                      "--gps",           "--clock",
+                                      "--reset-after"};
+
+void usageError(const QString &text)
+{
+    std::fprintf(stderr, "tqx-orbivo-emulator: %s\nTry --help.\n", qPrintable(text));
+}
+
+// Reads the full profile's and the automatic reset's options into `options`; false (with the
+// message given) when one of them is wrong.
+bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options)
+{
+    const QString profile = parser.value(QStringLiteral("profile")).trimmed().toLower();
+    if (profile == QLatin1String("full"))
+        options.profile = Profile::Full;
+    else if (profile != QLatin1String("basic")) {
+        usageError(QStringLiteral("--profile must be basic or full, not \"%1\".").arg(profile));
+        return false;
+    }
+
+    HandControlSettings &settings = options.handControl;
+    const QString format = parser.value(QStringLiteral("version-format")).trimmed().toLower();
+    if (format == QLatin1String("hex"))
+        settings.versionFormat = VersionFormat::Hex;
+    else if (format != QLatin1String("binary")) {
+        usageError(
+                QStringLiteral("--version-format must be binary or hex, not \"%1\".").arg(format));
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("model"))) {
+        bool ok = false;
+        const uint model = parser.value(QStringLiteral("model")).toUInt(&ok, 0);
+        if (!ok || model > 255) {
+            usageError(QStringLiteral("--model must be a number from 0 to 255, not \"%1\".")
+                               .arg(parser.value(QStringLiteral("model"))));
+            return false;
+        }
+        settings.model = static_cast<std::uint8_t>(model);
+    }
+    settings.aligned = !parser.isSet(QStringLiteral("unaligned"));
+    settings.gpsPresent = parser.isSet(QStringLiteral("gps"));
+    settings.clockPresent = parser.isSet(QStringLiteral("clock"));
+
+    const QString versionText = parser.value(QStringLiteral("version-reply"));
+    if (options.profile == Profile::Full) {
+        settings.version = parser.isSet(QStringLiteral("version-reply"))
+                ? versionText.trimmed().toStdString()
+                : HandControlSettings().version;
+        if (const std::string error = HandControlSettings::versionError(settings.version);
+            !error.empty()) {
+            usageError(QStringLiteral("--version-reply: %1").arg(QString::fromStdString(error)));
+            return false;
+        }
+    }
+    options.versionReply = versionText.toLatin1().toStdString();
+
+    bool ok = false;
+    const qint64 resetAfter = parser.value(QStringLiteral("reset-after")).toLongLong(&ok);
+    if (!ok || resetAfter < 0) {
+        usageError(QStringLiteral("--reset-after must be milliseconds (0 for never), not \"%1\".")
+                           .arg(parser.value(QStringLiteral("reset-after"))));
+        return false;
+    }
+    options.resetAfterMs = resetAfter;
+    return true;
+}
 
 } // namespace
 
@@ -66,8 +136,31 @@ int runCommandLine(int argc, char *argv[])
                                      "free port)."),
                       QStringLiteral("PORT")});
     parser.addOption({QStringLiteral("version-reply"),
-                      QStringLiteral("The reply to the V command (default \"22\")."),
+                      QStringLiteral("The reply to the V command (basic profile, default \"22\"), "
+                                     "or the firmware version (full profile, default \"4.21\")."),
                       QStringLiteral("TEXT"), QStringLiteral("22")});
+    parser.addOption({QStringLiteral("profile"),
+                      QStringLiteral("basic: the sixteen-command table (default); full: every "
+                                     "command of current hand-control firmware."),
+                      QStringLiteral("basic|full"), QStringLiteral("basic")});
+    parser.addOption({QStringLiteral("version-format"),
+                      QStringLiteral("Full profile: how V sends the version: binary bytes "
+                                     "(default) or six hex digits."),
+                      QStringLiteral("binary|hex"), QStringLiteral("binary")});
+    parser.addOption({QStringLiteral("model"),
+                      QStringLiteral("Full profile: the mount model byte m answers (default: an "
+                                     "equatorial mount for the version format)."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("unaligned"),
+                      QStringLiteral("Full profile: the mount is not aligned (J answers 0).")});
+    parser.addOption({QStringLiteral("gps"),
+                      QStringLiteral("Full profile: a GPS accessory answers on the bus.")});
+    parser.addOption({QStringLiteral("clock"),
+                      QStringLiteral("Full profile: a real-time clock answers on the bus.")});
+    parser.addOption({QStringLiteral("reset-after"),
+                      QStringLiteral("Reset a command buffer that has stayed blocked for MS "
+                                     "milliseconds, and log it (default 1000; 0 never)."),
+                      QStringLiteral("MS"), QStringLiteral("1000")});
     parser.addOption({QStringLiteral("log"),
                       QStringLiteral("Also write the lines to FILE (replacing it)."),
                       QStringLiteral("FILE")});
@@ -96,7 +189,8 @@ int runCommandLine(int argc, char *argv[])
                      "system port such as /dev/ttyUSB0, \"virtual\" or tcp:4030.\nTry --help.\n");
         return HeadlessEmulator::UsageError;
     }
-    options.versionReply = parser.value(QStringLiteral("version-reply")).toLatin1().toStdString();
+    if (!readMountOptions(parser, options))
+        return HeadlessEmulator::UsageError;
     options.logPath = parser.value(QStringLiteral("log"));
 
     TerminationSignals terminations;

@@ -31,6 +31,13 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
                                                 errors->write(programName + text + '\n');
                                             });
     m_session.setVersionReply(m_options.versionReply);
+    m_session.setProfile(m_options.profile);
+    m_session.setHandControlSettings(m_options.handControl);
+    m_session.setAutoResetAfter(m_options.resetAfterMs);
+    connect(&m_session, &EmulatorSession::unanswered, this,
+            [this](const Bytes &bytes, const QString &reason) {
+                writeEvent(QStringLiteral("unanswered: %1 (%2)").arg(displayText(bytes), reason));
+            });
     connect(&m_session, &EmulatorSession::replyLogged, this, &HeadlessEmulator::writeExchange);
     connect(&m_session, &EmulatorSession::portFailed, this, [this](const QString &errorText) {
         reportError(QStringLiteral("the port failed: %1").arg(errorText));

@@ -17,8 +17,11 @@ class LineWriter;
 struct HeadlessOptions
 {
     QString port; // "Com 1".."Com 8", a system port name, "virtual" or "tcp:[ADDRESS:]PORT"
-    Bytes versionReply = "22";
+    Bytes versionReply = "22"; // the basic profile's reply to V
     QString logPath; // empty: no log file
+    Profile profile = Profile::Basic;
+    HandControlSettings handControl; // the full profile's
+    qint64 resetAfterMs = 1000; // nobody is there to press Reset; 0 never resets
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window

@@ -10,6 +10,10 @@
 namespace tqx {
 
 namespace {
+// How often the interpreter looks at what waits on time: a quiet gap after an unknown command, a
+// blocked buffer's automatic reset.
+constexpr int pollIntervalMs = 50;
+
 QString fromStd(const std::string &text)
 {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -25,6 +29,8 @@ EmulatorSession::EmulatorSession(QObject *parent)
     ConsoleDisplay &display = *this;
     m_interpreter = std::make_unique<CommandInterpreter>(port, display);
     m_interpreter->mount().setStartValues();
+    m_pollTimer.setInterval(pollIntervalMs);
+    connect(&m_pollTimer, &QTimer::timeout, this, [this] { m_interpreter->poll(); });
 }
 
 EmulatorSession::~EmulatorSession()
@@ -142,14 +148,29 @@ bool EmulatorSession::open(QString *errorText)
             *errorText = QStringLiteral("No port is chosen.");
         return false;
     }
-    return m_transport->open(errorText);
+    const bool opened = m_transport->open(errorText);
+    if (opened)
+        m_pollTimer.start();
+    return opened;
 }
 
 bool EmulatorSession::close(QString *errorText)
 {
+    m_pollTimer.stop();
     if (!m_transport || !m_transport->isOpen())
         return true;
     return m_transport->close(errorText);
+}
+
+bool EmulatorSession::setHandControlSettings(const HandControlSettings &settings)
+{
+    return m_interpreter->setHandControlSettings(settings);
+}
+
+void EmulatorSession::LogUnanswered(const Bytes &bytes, const std::string &reason)
+{
+    m_journal.record(QDateTime::currentMSecsSinceEpoch(), bytes, Bytes());
+    emit unanswered(bytes, QString::fromStdString(reason));
 }
 
 void EmulatorSession::resetBuffer() { m_interpreter->resetBuffer(); }

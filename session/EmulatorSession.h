@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -58,9 +59,17 @@ public:
     bool close(QString *errorText);
     bool isOpen() const { return m_transport && m_transport->isOpen(); }
 
-    // The reply to the V command.
+    // The reply to the V command in the basic profile.
     void setVersionReply(const Bytes &reply) { m_versionReply = reply; }
     const Bytes &versionReply() const { return m_versionReply; }
+
+    // The command set, from the next command on, and the full profile's hand control. The
+    // settings are refused (false, nothing changed) when their version text is not a version.
+    void setProfile(Profile profile) { m_interpreter->setProfile(profile); }
+    Profile profile() const { return m_interpreter->profile(); }
+    bool setHandControlSettings(const HandControlSettings &settings);
+    // A buffer blocked this long is reset and the reset logged; 0 never.
+    void setAutoResetAfter(std::int64_t ms) { m_interpreter->setAutoResetAfter(ms); }
 
     // Reset and Clear (see CommandInterpreter).
     void resetBuffer();
@@ -81,6 +90,9 @@ signals:
     void replyCountChanged(const QString &text);
     void replyLogCleared();
     void bufferChanged(const tqx::Bytes &buffer, quint64 droppedBytes);
+    // Bytes discarded without a reply (an unknown command, a buffer reset after it stayed
+    // blocked), and why.
+    void unanswered(const tqx::Bytes &bytes, const QString &reason);
 
     void clientConnected(const QString &client);
     // The client left; the buffer has been emptied for the next one.
@@ -114,6 +126,7 @@ private:
     void RespListClear() override { emit replyLogCleared(); }
     void SetCommandText(const Bytes &buffer, std::uint64_t droppedBytes) override;
     Bytes ReadVerText() const override { return m_versionReply; }
+    void LogUnanswered(const Bytes &bytes, const std::string &reason) override;
 
     Kind m_kind = Kind::Numbered;
     int m_commPort = 1;
@@ -128,6 +141,8 @@ private:
     Bytes m_command; // the command of the exchange being logged
     qint64 m_commandTime = 0;
     int m_event = 0;
+    // Ends quiet gaps and blocked buffers while the transport is open.
+    QTimer m_pollTimer;
 };
 
 } // namespace tqx
