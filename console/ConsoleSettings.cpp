@@ -15,6 +15,24 @@ const QString topKey = QStringLiteral("top_position");
 const QString portNameKey = QStringLiteral("port_name");
 const QString tcpAddressKey = QStringLiteral("tcp_address");
 const QString tcpPortKey = QStringLiteral("tcp_port");
+const QString profileKey = QStringLiteral("profile");
+const QString fullVersionKey = QStringLiteral("full_version");
+const QString versionFormatKey = QStringLiteral("version_format");
+const QString modelKey = QStringLiteral("model");
+const QString alignedKey = QStringLiteral("aligned");
+const QString gpsKey = QStringLiteral("gps_present");
+const QString clockKey = QStringLiteral("clock_present");
+const QString autoResetKey = QStringLiteral("auto_reset_ms");
+
+bool flagFrom(const QVariant &stored, bool fallback)
+{
+    const QString text = stored.toString().trimmed();
+    if (text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("0"))
+        return false;
+    return fallback;
+}
 
 // Positions far beyond any desktop are not a window position but a damaged value.
 constexpr double largestPosition = 1.0e7;
@@ -75,6 +93,24 @@ ConsoleSettingsValues ConsoleSettings::load() const
     const int tcpPort = m_store->value(tcpPortKey).toString().trimmed().toInt(&ok);
     if (ok && tcpPort >= 1 && tcpPort <= 65535)
         values.tcpPort = tcpPort;
+
+    if (m_store->value(profileKey).toString().trimmed() == QLatin1String("full"))
+        values.profile = QStringLiteral("full");
+    const QString fullVersion = m_store->value(fullVersionKey).toString().trimmed();
+    if (HandControlSettings::versionError(fullVersion.toStdString()).empty())
+        values.fullVersion = fullVersion;
+    HandControlSettings &handControl = values.mount.handControl;
+    if (m_store->value(versionFormatKey).toString().trimmed() == QLatin1String("hex"))
+        handControl.versionFormat = VersionFormat::Hex;
+    const int model = m_store->value(modelKey).toString().trimmed().toInt(&ok);
+    if (ok && model >= 0 && model <= 255)
+        handControl.model = static_cast<std::uint8_t>(model);
+    handControl.aligned = flagFrom(m_store->value(alignedKey), handControl.aligned);
+    handControl.gpsPresent = flagFrom(m_store->value(gpsKey), handControl.gpsPresent);
+    handControl.clockPresent = flagFrom(m_store->value(clockKey), handControl.clockPresent);
+    const int autoReset = m_store->value(autoResetKey).toString().trimmed().toInt(&ok);
+    if (ok && autoReset >= 0 && autoReset <= 600000)
+        values.mount.autoResetMs = autoReset;
     return values;
 }
 
@@ -87,6 +123,19 @@ bool ConsoleSettings::save(const ConsoleSettingsValues &values, QString *errorTe
     m_store->setValue(portNameKey, values.portName);
     m_store->setValue(tcpAddressKey, values.tcpAddress);
     m_store->setValue(tcpPortKey, QString::number(values.tcpPort));
+    const HandControlSettings &handControl = values.mount.handControl;
+    m_store->setValue(profileKey, values.profile);
+    m_store->setValue(fullVersionKey, values.fullVersion);
+    m_store->setValue(versionFormatKey,
+                      handControl.versionFormat == VersionFormat::Hex ? QStringLiteral("hex")
+                                                                      : QStringLiteral("binary"));
+    m_store->setValue(modelKey,
+                      handControl.model ? QString::number(*handControl.model)
+                                        : QStringLiteral("-1"));
+    m_store->setValue(alignedKey, QString::number(handControl.aligned ? 1 : 0));
+    m_store->setValue(gpsKey, QString::number(handControl.gpsPresent ? 1 : 0));
+    m_store->setValue(clockKey, QString::number(handControl.clockPresent ? 1 : 0));
+    m_store->setValue(autoResetKey, QString::number(values.mount.autoResetMs));
     m_store->sync();
     if (m_store->status() == QSettings::NoError)
         return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/MountSettingsDialog.h"
+
 #include <QString>
 
 #include <memory>
@@ -21,6 +23,11 @@ struct ConsoleSettingsValues
     // The network listener's address and port.
     QString tcpAddress = QStringLiteral("127.0.0.1");
     int tcpPort = 4030;
+    // The command set ("basic" or "full"), the full profile's version text (the basic profile's
+    // stays in hcVersion) and its mount.
+    QString profile = QStringLiteral("basic");
+    QString fullVersion = QStringLiteral("4.21");
+    MountSettings mount;
 };
 
 // The per-user settings store: application "TQX_Emulator", section "Defaults", every value held

@@ -13,6 +13,7 @@
 #include "widgets/ScreenUnits.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -247,6 +248,20 @@ void frmMain::buildControls()
 void frmMain::buildMenu()
 {
     ExitButton = menuBar()->addAction(QStringLiteral("Exit"));
+    MountMenu = menuBar()->addMenu(QStringLiteral("Mount"));
+    BasicProfileButton = MountMenu->addAction(QStringLiteral("Basic command table"));
+    FullProfileButton = MountMenu->addAction(QStringLiteral("Full hand control"));
+    auto *profiles = new QActionGroup(this);
+    for (QAction *profile : {BasicProfileButton, FullProfileButton}) {
+        profile->setCheckable(true);
+        profiles->addAction(profile);
+    }
+    BasicProfileButton->setChecked(true);
+    BasicProfileButton->setToolTip(QStringLiteral("The sixteen commands of the basic table"));
+    FullProfileButton->setToolTip(QStringLiteral("Every command of current hand-control firmware"));
+    MountMenu->setToolTipsVisible(true);
+    MountMenu->addSeparator();
+    MountSettingsButton = MountMenu->addAction(QStringLiteral("Mount settings..."));
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     AboutButton = HelpMenu->addAction(QStringLiteral("About TQX Orbivo Emulator"));
     HelpMenu->addSeparator();
@@ -281,8 +296,13 @@ void frmMain::connectHandlers()
     connect(Comm, &EmulatorSession::replyCountChanged, this, &frmMain::SetRespLabel);
     connect(Comm, &EmulatorSession::replyLogCleared, this, &frmMain::RespListClear);
     connect(Comm, &EmulatorSession::bufferChanged, this, &frmMain::SetCommandText);
-    connect(VerText, &QLineEdit::textChanged, this,
-            [this] { Comm->setVersionReply(ReadVerText()); });
+    connect(VerText, &QLineEdit::textChanged, this, &frmMain::onVersionTextChanged);
+    connect(VerText, &QLineEdit::editingFinished, this, &frmMain::onVersionTextEdited);
+    connect(BasicProfileButton, &QAction::triggered, this,
+            [this] { chooseProfile(Profile::Basic); });
+    connect(FullProfileButton, &QAction::triggered, this, [this] { chooseProfile(Profile::Full); });
+    connect(MountSettingsButton, &QAction::triggered, this,
+            &frmMain::frmMain_MountSettingsButton_Click);
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &EmulatorSession::portFailed, this, &frmMain::onPortFailed, Qt::QueuedConnection);
     connect(Comm, &EmulatorSession::clientConnected, this,
@@ -346,8 +366,12 @@ void frmMain::restoreSettings()
     const ConsoleSettingsValues values = m_settings.load();
     selectSavedPort(values);
     m_tcpEndpoint = {values.tcpAddress, static_cast<quint16>(values.tcpPort)};
+    m_basicVersion = values.hcVersion;
+    m_fullVersion = values.fullVersion;
+    m_mount = values.mount;
     VerText->setText(values.hcVersion);
     Comm->setVersionReply(ReadVerText());
+    chooseProfile(values.profile == QLatin1String("full") ? Profile::Full : Profile::Basic);
     restorePosition(values.leftTwips, values.topTwips);
 }
 
@@ -382,7 +406,12 @@ void frmMain::frmMain_Form_Unload()
         values.portName = ComCombo->itemText(values.comPort);
         values.comPort = 0;
     }
-    values.hcVersion = VerText->text();
+    onVersionTextEdited();
+    values.hcVersion = m_basicVersion;
+    values.fullVersion = m_fullVersion;
+    values.profile
+            = Comm->profile() == Profile::Full ? QStringLiteral("full") : QStringLiteral("basic");
+    values.mount = m_mount;
     values.tcpAddress = m_tcpEndpoint.address;
     values.tcpPort = m_tcpEndpoint.port;
     values.leftTwips = twips.fromPixels(pos().x());
@@ -458,6 +487,60 @@ void frmMain::frmMain_StartButton_Click()
     showConnectionBar(false);
     if (!closed)
         showMessage(this, errorText);
+}
+
+// The version box holds the reply to V of the profile in use: the basic profile's text as it is
+// sent, or the full profile's version number.
+void frmMain::chooseProfile(Profile profile)
+{
+    onVersionTextEdited();
+    (profile == Profile::Full ? FullProfileButton : BasicProfileButton)->setChecked(true);
+    Comm->setProfile(profile);
+    applyMountSettings();
+    VerText->setText(profile == Profile::Full ? m_fullVersion : m_basicVersion);
+    VerText->setToolTip(profile == Profile::Full
+                                ? QStringLiteral("The firmware version, such as 4.21 or 4.39.07")
+                                : QString());
+}
+
+void frmMain::onVersionTextChanged()
+{
+    if (Comm->profile() != Profile::Basic)
+        return;
+    m_basicVersion = VerText->text();
+    Comm->setVersionReply(ReadVerText());
+}
+
+// The full profile takes a version number only once it is complete: a text that is not one is
+// refused with the reason, and the previous version stays.
+void frmMain::onVersionTextEdited()
+{
+    if (Comm->profile() != Profile::Full || VerText->text() == m_fullVersion)
+        return;
+    const std::string error = HandControlSettings::versionError(VerText->text().toStdString());
+    if (!error.empty()) {
+        VerText->setText(m_fullVersion);
+        tell(QString::fromStdString(error));
+        return;
+    }
+    m_fullVersion = VerText->text().trimmed();
+    applyMountSettings();
+}
+
+void frmMain::applyMountSettings()
+{
+    HandControlSettings settings = m_mount.handControl;
+    settings.version = m_fullVersion.toStdString();
+    Comm->setHandControlSettings(settings);
+    Comm->setAutoResetAfter(m_mount.autoResetMs);
+}
+
+void frmMain::frmMain_MountSettingsButton_Click()
+{
+    if (const std::optional<MountSettings> chosen = MountSettingsDialog::ask(this, m_mount)) {
+        m_mount = *chosen;
+        applyMountSettings();
+    }
 }
 
 void frmMain::showStopped()

@@ -2,6 +2,7 @@
 
 #include "console/ConsoleSettings.h"
 #include "console/LogView.h"
+#include "console/MountSettingsDialog.h"
 #include "console/TcpPortDialog.h"
 #include "emulation/Bytes.h"
 #include "reference/frmAbout.h"
@@ -67,6 +68,10 @@ public:
     EmulatorSession *Comm = nullptr;
 
     QAction *ExitButton = nullptr;
+    QMenu *MountMenu = nullptr;
+    QAction *BasicProfileButton = nullptr;
+    QAction *FullProfileButton = nullptr;
+    QAction *MountSettingsButton = nullptr;
     QMenu *HelpMenu = nullptr;
     QAction *AboutButton = nullptr;
     QAction *HelpCommandsButton = nullptr;
@@ -118,6 +123,9 @@ public:
     void frmMain_CableButton_Click();
     void frmMain_CopyLogButton_Click();
     void frmMain_SaveLogButton_Click();
+    void frmMain_MountSettingsButton_Click();
+    // The command set, from the next command on; the version box shows the profile's version.
+    void chooseProfile(Profile profile);
 
     // Every exchange since the last Clear, with its time.
     ExchangeJournal &journal() { return Comm->journal(); }
@@ -154,6 +162,9 @@ private:
     void choosePort(int index);
     void showConnectionBar(bool running);
     void onPortActivated(int index);
+    void onVersionTextChanged();
+    void onVersionTextEdited();
+    void applyMountSettings();
     void restoreSettings();
     void restorePosition(double leftTwips, double topTwips);
     void onPortFailed(const QString &errorText);
@@ -182,6 +193,9 @@ private:
 
     ConnectionBar *m_connectionBar = nullptr;
     TcpEndpoint m_tcpEndpoint;
+    QString m_basicVersion = QStringLiteral("22");
+    QString m_fullVersion = QStringLiteral("4.21");
+    MountSettings m_mount;
 };
 
 } // namespace tqx

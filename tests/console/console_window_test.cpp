@@ -1,6 +1,7 @@
 // The console window end to end: a client on the other side of a real pseudo-terminal.
 
 #include "console/LogModel.h"
+#include "console/MountSettingsDialog.h"
 #include "console/frmMain.h"
 #include "session/EmulatorSession.h"
 #include "session/PortNames.h"
@@ -46,6 +47,7 @@ private slots:
     void badStoredValues();
     void closingWhileRunningClosesThePortBeforeSaving();
     void settingsThatCannotBeSavedAreReported();
+    void mountMenuSwitchesProfilesWhileRunning();
 
 private:
     std::unique_ptr<frmMain> makeWindow();
@@ -422,6 +424,60 @@ void ConsoleWindowTest::settingsThatCannotBeSavedAreReported()
     window->close();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains("could not be saved"), qPrintable(m_messages[0]));
+}
+
+// The profile changes at the next command; the version box holds each profile's own version, a
+// version the full profile cannot send is refused, and all of it is remembered.
+void ConsoleWindowTest::mountMenuSwitchesProfilesWhileRunning()
+{
+    PseudoTerminal pty;
+    {
+        auto window = makeWindow();
+        startOn(*window, pty);
+        QVERIFY(window->PortIsOpen);
+        QVERIFY(window->BasicProfileButton->isChecked());
+        QCOMPARE(exchange(pty, "V", 2), QByteArray("22"));
+
+        window->FullProfileButton->trigger();
+        QCOMPARE(window->VerText->text(), QString("4.21"));
+        QCOMPARE(exchange(pty, "V", 3), QByteArray("\x04\x15#"));
+        QCOMPARE(exchange(pty, "MM", 2), QByteArray("##"));
+
+        window->VerText->setText("4.x");
+        emit window->VerText->editingFinished();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages[0].contains("is not a version"), qPrintable(m_messages[0]));
+        QCOMPARE(window->VerText->text(), QString("4.21"));
+        window->VerText->setText("5.2");
+        emit window->VerText->editingFinished();
+        QCOMPARE(exchange(pty, "V", 3), QByteArray("\x05\x02#"));
+
+        tqx::MountSettingsDialog::setSink([](const tqx::MountSettings &current) {
+            tqx::MountSettings chosen = current;
+            chosen.handControl.versionFormat = tqx::VersionFormat::Hex;
+            chosen.handControl.aligned = false;
+            return std::optional<tqx::MountSettings>(chosen);
+        });
+        window->MountSettingsButton->trigger();
+        tqx::MountSettingsDialog::setSink({});
+        QCOMPARE(exchange(pty, "V", 7), QByteArray("050200#"));
+        QCOMPARE(exchange(pty, "J", 2), QByteArray("\x00#", 2));
+
+        window->BasicProfileButton->trigger();
+        QCOMPARE(window->VerText->text(), QString("22"));
+        QCOMPARE(exchange(pty, "V", 2), QByteArray("22"));
+        window->FullProfileButton->trigger();
+        window->close();
+    }
+    QCOMPARE(storedValue("profile"), QString("full"));
+    QCOMPARE(storedValue("full_version"), QString("5.2"));
+    QCOMPARE(storedValue("hc_version"), QString("22"));
+    QCOMPARE(storedValue("version_format"), QString("hex"));
+    QCOMPARE(storedValue("aligned"), QString("0"));
+
+    auto next = makeWindow();
+    QVERIFY(next->FullProfileButton->isChecked());
+    QCOMPARE(next->VerText->text(), QString("5.2"));
 }
 
 QTEST_MAIN(ConsoleWindowTest)

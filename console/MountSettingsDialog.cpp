@@ -1,0 +1,96 @@
+#include "console/MountSettingsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace tqx {
+
+namespace {
+MountSettingsDialog::Sink &currentSink()
+{
+    static MountSettingsDialog::Sink sink;
+    return sink;
+}
+} // namespace
+
+MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *parent)
+    : QDialog(parent)
+    , versionFormatBox(new QComboBox(this))
+    , modelBox(new QSpinBox(this))
+    , alignedBox(new QCheckBox(QStringLiteral("Aligned"), this))
+    , gpsBox(new QCheckBox(QStringLiteral("GPS accessory present"), this))
+    , clockBox(new QCheckBox(QStringLiteral("Real-time clock present"), this))
+    , autoResetBox(new QSpinBox(this))
+    , m_current(current)
+{
+    setWindowTitle(QStringLiteral("Mount settings"));
+    versionFormatBox->addItem(QStringLiteral("Binary bytes (4.21 -> 04 15 #)"));
+    versionFormatBox->addItem(QStringLiteral("Six hex digits (4.39.07 -> 042707#)"));
+    versionFormatBox->setCurrentIndex(current.handControl.versionFormat == VersionFormat::Hex ? 1
+                                                                                              : 0);
+    modelBox->setRange(-1, 255);
+    modelBox->setSpecialValueText(QStringLiteral("Equatorial (default)"));
+    modelBox->setValue(current.handControl.model ? *current.handControl.model : -1);
+    alignedBox->setChecked(current.handControl.aligned);
+    gpsBox->setChecked(current.handControl.gpsPresent);
+    clockBox->setChecked(current.handControl.clockPresent);
+    autoResetBox->setRange(0, 600000);
+    autoResetBox->setSingleStep(100);
+    autoResetBox->setSuffix(QStringLiteral(" ms"));
+    autoResetBox->setSpecialValueText(QStringLiteral("Never (Reset button)"));
+    autoResetBox->setValue(current.autoResetMs);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("'V' sends the version as:"), versionFormatBox);
+    form->addRow(QStringLiteral("Mount model ('m'):"), modelBox);
+    form->addRow(QString(), alignedBox);
+    form->addRow(QString(), gpsBox);
+    form->addRow(QString(), clockBox);
+    form->addRow(QStringLiteral("Reset a blocked buffer after:"), autoResetBox);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+MountSettings MountSettingsDialog::settings() const
+{
+    MountSettings chosen = m_current;
+    HandControlSettings &handControl = chosen.handControl;
+    handControl.versionFormat
+            = versionFormatBox->currentIndex() == 1 ? VersionFormat::Hex : VersionFormat::Binary;
+    if (modelBox->value() < 0)
+        handControl.model.reset();
+    else
+        handControl.model = static_cast<std::uint8_t>(modelBox->value());
+    handControl.aligned = alignedBox->isChecked();
+    handControl.gpsPresent = gpsBox->isChecked();
+    handControl.clockPresent = clockBox->isChecked();
+    chosen.autoResetMs = autoResetBox->value();
+    return chosen;
+}
+
+std::optional<MountSettings> MountSettingsDialog::ask(QWidget *parent, const MountSettings &current)
+{
+    if (const Sink &sink = currentSink())
+        return sink(current);
+    MountSettingsDialog dialog(current, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.settings();
+}
+
+MountSettingsDialog::Sink MountSettingsDialog::setSink(Sink sink)
+{
+    return std::exchange(currentSink(), std::move(sink));
+}
+
+} // namespace tqx

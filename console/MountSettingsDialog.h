@@ -1,0 +1,50 @@
+#pragma once
+
+#include "emulation/HandControlSettings.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QSpinBox;
+
+namespace tqx {
+
+// What the "Mount settings..." dialog sets: the full profile's hand control (its version text
+// stays in the version box) and the automatic reset of a blocked buffer.
+struct MountSettings
+{
+    HandControlSettings handControl;
+    int autoResetMs = 0; // 0: only the Reset button empties a blocked buffer
+};
+
+// The small dialog behind "Mount" -> "Mount settings...".
+class MountSettingsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit MountSettingsDialog(const MountSettings &current, QWidget *parent = nullptr);
+
+    MountSettings settings() const;
+
+    // Asks the user; nothing when cancelled. Tests replace the dialog with a sink.
+    static std::optional<MountSettings> ask(QWidget *parent, const MountSettings &current);
+    using Sink = std::function<std::optional<MountSettings>(const MountSettings &current)>;
+    static Sink setSink(Sink sink);
+
+    QComboBox *versionFormatBox = nullptr;
+    QSpinBox *modelBox = nullptr; // -1: the equatorial model of the version format
+    QCheckBox *alignedBox = nullptr;
+    QCheckBox *gpsBox = nullptr;
+    QCheckBox *clockBox = nullptr;
+    QSpinBox *autoResetBox = nullptr; // milliseconds, 0 off
+
+private:
+    MountSettings m_current;
+};
+
+} // namespace tqx
