@@ -1,5 +1,6 @@
 #include "RtfParagraphSplitter.h"
 
+#include <QStringView>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -17,9 +18,12 @@ std::vector<int> cutPositions(const QString &text, int longest)
     qsizetype from = 0;
     while (text.size() - from > longest) {
         qsizetype cut = from + longest;
-        const qsizetype space = text.lastIndexOf(QLatin1Char(' '), cut - 1);
-        if (space >= from + longest / 2)
-            cut = space + 1;
+        // Only the second half is searched: a text without spaces is not searched all over again
+        // for each piece.
+        const qsizetype half = from + longest / 2;
+        const qsizetype space = QStringView(text).sliced(half, cut - half).lastIndexOf(u' ');
+        if (space >= 0)
+            cut = half + space + 1;
         else if (text.at(cut - 1).isHighSurrogate() && cut - 1 > from)
             --cut; // never between the halves of a surrogate pair
         cuts.push_back(int(cut));
