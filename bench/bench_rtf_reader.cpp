@@ -12,9 +12,9 @@
 //
 //   bench_rtf_reader [--benchmark_filter=...]   (runs offscreen unless QT_QPA_PLATFORM says)
 
-#include "RtfParagraphSplitter.h"
-#include "RtfReader.h"
-#include "frmTQXcommands.h"
+#include "reference/frmTQXcommands.h"
+#include "rtf/RtfParagraphSplitter.h"
+#include "rtf/RtfReader.h"
 
 #include <QApplication>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "DefaultPrinter.h"
+#include "reference/DefaultPrinter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "reference/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "frmAbout.h"
+#include "reference/frmAbout.h"
 
-#include "ScreenUnits.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,9 +1,9 @@
-#include "frmRS232.h"
+#include "reference/frmRS232.h"
 
-#include "DefaultPrinter.h"
-#include "MessageBox.h"
-#include "ProgramFolder.h"
-#include "ScreenUnits.h"
+#include "reference/DefaultPrinter.h"
+#include "reference/ProgramFolder.h"
+#include "widgets/MessageBox.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QImageReader>
 #include <QLabel>
@@ -36,17 +36,11 @@ double roundHalfEven(double value)
 } // namespace
 
 frmRS232::frmRS232(const QString &programVersion)
-    : m_programVersion(programVersion)
+    : ReferenceWindow(QStringLiteral("RS-232 Null Modem Cable"), Qt::MSWindowsFixedSizeDialogHint)
+    , m_programVersion(programVersion)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowTitle(QStringLiteral("RS-232 Null Modem Cable"));
-
-    RSCloseButton = menuBar()->addAction(QStringLiteral("Close"));
-    RSPrintButton = menuBar()->addAction(QStringLiteral("Print"));
-    connect(RSCloseButton, &QAction::triggered, this, &frmRS232::frmRS232_RSCloseButton_Click);
-    connect(RSPrintButton, &QAction::triggered, this, &frmRS232::frmRS232_RSPrintButton_Click);
+    RSCloseButton = closeAction();
+    RSPrintButton = printAction();
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
@@ -55,15 +49,7 @@ frmRS232::frmRS232(const QString &programVersion)
     RS232Picture->setLineWidth(1);
 }
 
-frmRS232 *frmRS232::load(const QString &programVersion)
-{
-    auto *window = new frmRS232(programVersion);
-    if (!window->frmRS232_Form_Load()) {
-        delete window;
-        return nullptr;
-    }
-    return window;
-}
+frmRS232 *frmRS232::load(const QString &programVersion) { return create<frmRS232>(programVersion); }
 
 bool frmRS232::frmRS232_Form_Load()
 {
@@ -71,7 +57,7 @@ bool frmRS232::frmRS232_Form_Load()
     QImageReader reader(path);
     m_drawing = reader.read();
     if (m_drawing.isNull()) {
-        showMessage(nullptr, reader.errorString() + QStringLiteral("\r\n") + path);
+        reportFileFailure(reader.errorString(), path);
         return false;
     }
 
@@ -98,15 +84,12 @@ QSizeF frmRS232::pictureTwips() const
 
 void frmRS232::frmRS232_RSPrintButton_Click()
 {
-    QString errorText;
-    std::unique_ptr<QPrinter> printer = openDefaultPrinter(&errorText);
-    if (!printer) {
-        showMessage(this, errorText);
+    std::unique_ptr<QPrinter> printer = openPrinterOrTell();
+    if (!printer)
         return;
-    }
     QPainter painter;
     if (!painter.begin(printer.get())) {
-        showMessage(this, QStringLiteral("The printer did not accept the print job."));
+        reportPrintRefused();
         return;
     }
 
@@ -135,7 +118,7 @@ void frmRS232::frmRS232_RSPrintButton_Click()
     painter.drawImage(target, m_drawing);
 
     if (!painter.end() || printer->printerState() == QPrinter::Error)
-        showMessage(this, QStringLiteral("The printer did not accept the print job."));
+        reportPrintRefused();
 }
 
 void frmRS232::frmRS232_RSCloseButton_Click() { close(); }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "reference/ReferenceWindow.h"
+
 #include <QImage>
-#include <QMainWindow>
 
 class QAction;
 class QLabel;
@@ -10,7 +11,7 @@ namespace tqx {
 
 // The cable wiring window: the null-modem drawing from the program folder in a fixed tool window
 // sized to it, printable on one page under a header line.
-class frmRS232 : public QMainWindow
+class frmRS232 : public ReferenceWindow
 {
     Q_OBJECT
 
@@ -34,6 +35,10 @@ public:
 private:
     explicit frmRS232(const QString &programVersion);
     bool frmRS232_Form_Load();
+    bool loadFile() override { return frmRS232_Form_Load(); }
+    void print() override { frmRS232_RSPrintButton_Click(); }
+
+    friend class ReferenceWindow;
 
     QString m_programVersion;
     QImage m_drawing;

@@ -1,11 +1,11 @@
-#include "frmTQXcommands.h"
+#include "reference/frmTQXcommands.h"
 
-#include "DefaultPrinter.h"
-#include "MessageBox.h"
-#include "ProgramFolder.h"
-#include "RtfFileLoader.h"
-#include "RtfReader.h"
-#include "ScreenUnits.h"
+#include "reference/DefaultPrinter.h"
+#include "reference/ProgramFolder.h"
+#include "rtf/RtfFileLoader.h"
+#include "rtf/RtfReader.h"
+#include "widgets/MessageBox.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QFile>
 #include <QLocale>
@@ -30,16 +30,10 @@ constexpr std::uint32_t ivory = 0xE0F0F0; // red 240, green 240, blue 224
 } // namespace
 
 frmTQXcommands::frmTQXcommands()
+    : ReferenceWindow(QStringLiteral("TQX Orbivo Commands"))
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("TQX Orbivo Commands"));
-
-    CmdClose = menuBar()->addAction(QStringLiteral("Close"));
-    CmdPrint = menuBar()->addAction(QStringLiteral("Print"));
-    connect(CmdClose, &QAction::triggered, this, &frmTQXcommands::frmTQXcommands_CmdClose_Click);
-    connect(CmdPrint, &QAction::triggered, this, &frmTQXcommands::frmTQXcommands_CmdPrint_Click);
+    CmdClose = closeAction();
+    CmdPrint = printAction();
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
@@ -56,15 +50,7 @@ frmTQXcommands::frmTQXcommands()
     centreOnScreen(this);
 }
 
-frmTQXcommands *frmTQXcommands::load()
-{
-    auto *window = new frmTQXcommands;
-    if (!window->frmTQXcommands_Form_Load()) {
-        delete window;
-        return nullptr;
-    }
-    return window;
-}
+frmTQXcommands *frmTQXcommands::load() { return create<frmTQXcommands>(); }
 
 namespace {
 
@@ -98,7 +84,7 @@ bool frmTQXcommands::frmTQXcommands_Form_Load()
     frmTQXcommands_Form_Resize();
     QString errorText;
     if (!checkDocumentFile(m_path, &errorText)) {
-        showMessage(nullptr, errorText + QStringLiteral("\r\n") + m_path);
+        reportFileFailure(errorText, m_path);
         return false;
     }
     CommandsRT->setPlainText(QStringLiteral("Loading..."));
@@ -151,12 +137,9 @@ void frmTQXcommands::frmTQXcommands_CmdPrint_Click()
 {
     if (isLoading())
         return;
-    QString errorText;
-    std::unique_ptr<QPrinter> printer = openDefaultPrinter(&errorText);
-    if (!printer) {
-        showMessage(this, errorText);
+    std::unique_ptr<QPrinter> printer = openPrinterOrTell();
+    if (!printer)
         return;
-    }
     const QTextCursor cursor = CommandsRT->textCursor();
     bool printed = false;
     if (cursor.hasSelection()) {
@@ -168,7 +151,7 @@ void frmTQXcommands::frmTQXcommands_CmdPrint_Click()
         printed = printDocument(*CommandsRT->document(), printer.get());
     }
     if (!printed)
-        showMessage(this, QStringLiteral("The printer did not accept the print job."));
+        reportPrintRefused();
 }
 
 void frmTQXcommands::frmTQXcommands_CmdClose_Click() { close(); }

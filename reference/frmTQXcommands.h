@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMainWindow>
+#include "reference/ReferenceWindow.h"
 
 class QAction;
 class QTextEdit;
@@ -15,7 +15,7 @@ class RtfFileLoader;
 // The document is read on a worker thread: the thread that shows the window also answers the
 // serial port, and a large document would hold it for seconds. Meanwhile the window shows a
 // short "Loading..." text and cannot print.
-class frmTQXcommands : public QMainWindow
+class frmTQXcommands : public ReferenceWindow
 {
     Q_OBJECT
 
@@ -48,6 +48,10 @@ protected:
 private:
     frmTQXcommands();
     bool frmTQXcommands_Form_Load();
+    bool loadFile() override { return frmTQXcommands_Form_Load(); }
+    void print() override { frmTQXcommands_CmdPrint_Click(); }
+
+    friend class ReferenceWindow;
     void documentLoaded(bool ok);
 
     QString m_path;

@@ -2,7 +2,7 @@
 // sanitizer report or hang, whether it accepts them or not. Building a QTextDocument needs no
 // QGuiApplication, so none is created.
 
-#include "RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <QByteArray>
 #include <QTextDocument>

@@ -1,14 +1,14 @@
 // The Help menu's windows, opened from the console: their data files, sizes and printouts.
 
-#include "DefaultPrinter.h"
-#include "MessageBox.h"
-#include "ProgramFolder.h"
-#include "RtfReader.h"
-#include "ScreenUnits.h"
 #include "console/frmMain.h"
-#include "frmAbout.h"
-#include "frmRS232.h"
-#include "frmTQXcommands.h"
+#include "reference/DefaultPrinter.h"
+#include "reference/ProgramFolder.h"
+#include "reference/frmAbout.h"
+#include "reference/frmRS232.h"
+#include "reference/frmTQXcommands.h"
+#include "rtf/RtfReader.h"
+#include "widgets/MessageBox.h"
+#include "widgets/ScreenUnits.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "rtf_test_support.h"
 
-#include "RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "RtfFontTable.h"
+#include "rtf/RtfFontTable.h"
 
 #include <QFont>
 #include <QTextCharFormat>

@@ -3,7 +3,7 @@
 
 #include "rtf_test_support.h"
 
-#include "RtfParagraphSplitter.h"
+#include "rtf/RtfParagraphSplitter.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

@@ -1,4 +1,4 @@
-#include "RtfCodePage1252.h"
+#include "rtf/RtfCodePage1252.h"
 
 namespace tqx {
 

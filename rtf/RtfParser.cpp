@@ -1,7 +1,7 @@
-#include "RtfParser.h"
+#include "rtf/RtfParser.h"
 
-#include "RtfCodePage1252.h"
-#include "RtfUnits.h"
+#include "rtf/RtfCodePage1252.h"
+#include "rtf/RtfUnits.h"
 
 #include <QTextDocument>
 

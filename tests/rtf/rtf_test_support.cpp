@@ -1,6 +1,6 @@
 #include "rtf_test_support.h"
 
-#include "RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <QTextDocument>
 

@@ -1,6 +1,6 @@
-#include "RtfTableBuilder.h"
+#include "rtf/RtfTableBuilder.h"
 
-#include "RtfUnits.h"
+#include "rtf/RtfUnits.h"
 
 #include <QTextCursor>
 #include <QTextTable>

@@ -1,6 +1,6 @@
-#include "RtfReader.h"
+#include "rtf/RtfReader.h"
 
-#include "RtfParser.h"
+#include "rtf/RtfParser.h"
 
 #include <QFile>
 #include <QTextCursor>

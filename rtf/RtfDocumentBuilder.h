@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RtfTableBuilder.h"
+#include "rtf/RtfTableBuilder.h"
 
 #include <QTextCursor>
 

@@ -3,8 +3,8 @@
 
 #include "rtf_test_support.h"
 
-#include "RtfFileLoader.h"
-#include "RtfReader.h"
+#include "rtf/RtfFileLoader.h"
+#include "rtf/RtfReader.h"
 
 #include <QCoreApplication>
 #include <QFile>

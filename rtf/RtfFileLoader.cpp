@@ -1,7 +1,7 @@
-#include "RtfFileLoader.h"
+#include "rtf/RtfFileLoader.h"
 
-#include "RtfParagraphSplitter.h"
-#include "RtfReader.h"
+#include "rtf/RtfParagraphSplitter.h"
+#include "rtf/RtfReader.h"
 
 #include <QTextDocument>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "RtfParagraphSplitter.h"
+#include "rtf/RtfParagraphSplitter.h"
 
 #include <QStringView>
 #include <QTextBlock>

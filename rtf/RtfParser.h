@@ -1,11 +1,11 @@
 #pragma once
 
-#include "RtfColorTable.h"
-#include "RtfDocumentBuilder.h"
-#include "RtfFontTable.h"
-#include "RtfGroupState.h"
-#include "RtfKeywords.h"
-#include "RtfTokenizer.h"
+#include "rtf/RtfColorTable.h"
+#include "rtf/RtfDocumentBuilder.h"
+#include "rtf/RtfFontTable.h"
+#include "rtf/RtfGroupState.h"
+#include "rtf/RtfKeywords.h"
+#include "rtf/RtfTokenizer.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RtfToken.h"
+#include "rtf/RtfToken.h"
 
 #include <cstddef>
 #include <string_view>

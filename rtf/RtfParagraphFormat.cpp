@@ -1,6 +1,6 @@
-#include "RtfParagraphFormat.h"
+#include "rtf/RtfParagraphFormat.h"
 
-#include "RtfUnits.h"
+#include "rtf/RtfUnits.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "RtfKeywords.h"
+#include "rtf/RtfKeywords.h"
 
-#include "RtfCharacterFormat.h"
-#include "RtfFontTable.h"
+#include "rtf/RtfCharacterFormat.h"
+#include "rtf/RtfFontTable.h"
 
 #include <QTextCharFormat>
 #include <QTextOption>

@@ -3,7 +3,7 @@
 
 #include "rtf_test_support.h"
 
-#include "RtfCodePage1252.h"
+#include "rtf/RtfCodePage1252.h"
 
 #include <QTextDocument>
 

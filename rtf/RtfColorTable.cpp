@@ -1,4 +1,4 @@
-#include "RtfColorTable.h"
+#include "rtf/RtfColorTable.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 
 #include "rtf_test_support.h"
 
-#include "RtfReader.h"
+#include "rtf/RtfReader.h"
 
 #include <QTextDocument>
 

@@ -1,4 +1,4 @@
-#include "RtfDocumentBuilder.h"
+#include "rtf/RtfDocumentBuilder.h"
 
 #include <QString>
 #include <QTextBlockFormat>

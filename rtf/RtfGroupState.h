@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RtfCharacterFormat.h"
-#include "RtfParagraphFormat.h"
+#include "rtf/RtfCharacterFormat.h"
+#include "rtf/RtfParagraphFormat.h"
 
 namespace tqx {
 

@@ -1,7 +1,7 @@
-#include "RtfCharacterFormat.h"
+#include "rtf/RtfCharacterFormat.h"
 
-#include "RtfColorTable.h"
-#include "RtfFontTable.h"
+#include "rtf/RtfColorTable.h"
+#include "rtf/RtfFontTable.h"
 
 #include <QBrush>
 #include <QFont>
