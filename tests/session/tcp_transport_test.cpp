@@ -17,12 +17,13 @@ constexpr int deadlineMs = 5000;
 // Reads until `count` bytes arrived or the time is up, letting the session answer meanwhile.
 QByteArray receive(QTcpSocket &socket, qsizetype count, int timeoutMs = deadlineMs)
 {
-    QByteArray received;
+    QSignalSpy arrived(&socket, &QTcpSocket::readyRead);
+    QByteArray received = socket.read(count);
     QDeadlineTimer deadline(timeoutMs);
     while (received.size() < count && !deadline.hasExpired()) {
+        if (socket.bytesAvailable() == 0)
+            arrived.wait(int(std::max<qint64>(1, deadline.remainingTime())));
         received += socket.read(count - received.size());
-        if (received.size() < count)
-            QTest::qWait(1);
     }
     return received;
 }
@@ -35,11 +36,9 @@ QByteArray exchange(QTcpSocket &socket, const QByteArray &command, qsizetype rep
 
 bool connectTo(QTcpSocket &socket, quint16 port)
 {
+    QSignalSpy connected(&socket, &QTcpSocket::connected);
     socket.connectToHost(QHostAddress::LocalHost, port);
-    QDeadlineTimer deadline(deadlineMs);
-    while (socket.state() != QAbstractSocket::ConnectedState && !deadline.hasExpired())
-        QTest::qWait(1);
-    return socket.state() == QAbstractSocket::ConnectedState;
+    return socket.state() == QAbstractSocket::ConnectedState || connected.wait(deadlineMs);
 }
 
 } // namespace
