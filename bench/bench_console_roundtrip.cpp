@@ -5,6 +5,7 @@
 //
 //   bench_console_roundtrip [exchanges=20000] [long-run exchanges=1000000]
 
+#include "bench/RoundTrip.h"
 #include "console/frmMain.h"
 #include "session/EmulatorSession.h"
 
@@ -28,7 +29,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using roundtrip::percentile;
+using roundtrip::report;
+using roundtrip::runClient;
 
 struct Pty
 {
@@ -53,34 +56,6 @@ struct Pty
     }
 };
 
-// Plays the client on the master end; returns each exchange's latency in microseconds.
-std::vector<double> runClient(int master, int exchanges)
-{
-    std::vector<double> latencies;
-    latencies.reserve(static_cast<std::size_t>(exchanges));
-    char reply[64];
-    for (int i = 0; i < exchanges; ++i) {
-        const auto start = Clock::now();
-        if (::write(master, "E", 1) != 1)
-            break;
-        int received = 0;
-        while (received < 10) {
-            pollfd pending {master, POLLIN, 0};
-            if (::poll(&pending, 1, 5000) <= 0) {
-                std::fprintf(stderr, "no reply after %d exchanges\n", i);
-                return latencies;
-            }
-            const ssize_t n = ::read(master, reply + received, sizeof reply - received);
-            if (n <= 0)
-                return latencies;
-            received += static_cast<int>(n);
-        }
-        latencies.push_back(
-                std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    return latencies;
-}
-
 // Runs the client in a thread while the event loop serves the port, and returns its latencies.
 std::vector<double> serve(int master, int exchanges)
 {
@@ -92,15 +67,6 @@ std::vector<double> serve(int master, int exchanges)
     QApplication::exec();
     client.join();
     return latencies;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-    return values[at];
 }
 
 // The console window answering on a pseudo-terminal.
@@ -163,12 +129,6 @@ std::vector<double> consoleLatencies(int exchanges)
 {
     ConsoleResponder a;
     return serve(a.pty.master, exchanges);
-}
-
-void report(const char *name, const std::vector<double> &latencies)
-{
-    std::printf("%-26s n=%zu median %.1f us, p99 %.1f us\n", name, latencies.size(),
-                percentile(latencies, 0.5), percentile(latencies, 0.99));
 }
 
 } // namespace

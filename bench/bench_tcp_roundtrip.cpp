@@ -6,6 +6,7 @@
 //   bench_tcp_roundtrip [exchanges=20000]
 
 #include "app/HeadlessEmulator.h"
+#include "bench/RoundTrip.h"
 #include "session/TcpTransport.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using roundtrip::percentile;
+using roundtrip::report;
+using roundtrip::runClient;
 
 int connectTo(quint16 port)
 {
@@ -45,49 +48,6 @@ int connectTo(quint16 port)
     const int on = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
-}
-
-// Plays the client; returns each exchange's latency in microseconds.
-std::vector<double> runClient(int fd, int exchanges)
-{
-    std::vector<double> latencies;
-    latencies.reserve(static_cast<std::size_t>(exchanges));
-    char reply[64];
-    for (int i = 0; i < exchanges; ++i) {
-        const auto start = Clock::now();
-        if (::write(fd, "E", 1) != 1)
-            break;
-        int received = 0;
-        while (received < 10) {
-            pollfd pending {fd, POLLIN, 0};
-            if (::poll(&pending, 1, 5000) <= 0) {
-                std::fprintf(stderr, "no reply after %d exchanges\n", i);
-                return latencies;
-            }
-            const ssize_t n = ::read(fd, reply + received, sizeof reply - received);
-            if (n <= 0)
-                return latencies;
-            received += static_cast<int>(n);
-        }
-        latencies.push_back(
-                std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    return latencies;
-}
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto at = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-    return values[at];
-}
-
-void report(const char *name, const std::vector<double> &latencies)
-{
-    std::printf("%-30s n=%zu median %.1f us, p99 %.1f us\n", name, latencies.size(),
-                percentile(latencies, 0.5), percentile(latencies, 0.99));
 }
 
 // The baseline: a bare QTcpServer that answers every arrival with the same reply.
