@@ -1,5 +1,7 @@
 #include "console/MountSettingsDialog.h"
 
+#include "widgets/DialogSink.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,15 +9,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <utility>
-
 namespace tqx {
 
 namespace {
-MountSettingsDialog::Sink &currentSink()
+DialogSink<MountSettings> &sink()
 {
-    static MountSettingsDialog::Sink sink;
-    return sink;
+    static DialogSink<MountSettings> instance;
+    return instance;
 }
 } // namespace
 
@@ -80,17 +80,12 @@ MountSettings MountSettingsDialog::settings() const
 
 std::optional<MountSettings> MountSettingsDialog::ask(QWidget *parent, const MountSettings &current)
 {
-    if (const Sink &sink = currentSink())
-        return sink(current);
-    MountSettingsDialog dialog(current, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.settings();
+    return sink().ask<MountSettingsDialog>(parent, current, &MountSettingsDialog::settings);
 }
 
-MountSettingsDialog::Sink MountSettingsDialog::setSink(Sink sink)
+MountSettingsDialog::Sink MountSettingsDialog::setSink(Sink replacement)
 {
-    return std::exchange(currentSink(), std::move(sink));
+    return sink().replace(std::move(replacement));
 }
 
 } // namespace tqx

@@ -2,6 +2,8 @@
 
 #include "emulation/HandControlSettings.h"
 
+#include "widgets/DialogSink.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -33,7 +35,7 @@ public:
 
     // Asks the user; nothing when cancelled. Tests replace the dialog with a sink.
     static std::optional<MountSettings> ask(QWidget *parent, const MountSettings &current);
-    using Sink = std::function<std::optional<MountSettings>(const MountSettings &current)>;
+    using Sink = DialogSink<MountSettings>::Function;
     static Sink setSink(Sink sink);
 
     QComboBox *versionFormatBox = nullptr;

@@ -1,5 +1,7 @@
 #include "console/TcpPortDialog.h"
 
+#include "widgets/DialogSink.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHostAddress>
@@ -9,15 +11,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <utility>
-
 namespace tqx {
 
 namespace {
-TcpPortDialog::Sink &currentSink()
+DialogSink<TcpEndpoint> &sink()
 {
-    static TcpPortDialog::Sink sink;
-    return sink;
+    static DialogSink<TcpEndpoint> instance;
+    return instance;
 }
 } // namespace
 
@@ -77,17 +77,12 @@ void TcpPortDialog::updateWarning()
 
 std::optional<TcpEndpoint> TcpPortDialog::ask(QWidget *parent, const TcpEndpoint &current)
 {
-    if (const Sink &sink = currentSink())
-        return sink(current);
-    TcpPortDialog dialog(current, parent);
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dialog.endpoint();
+    return sink().ask<TcpPortDialog>(parent, current, &TcpPortDialog::endpoint);
 }
 
-TcpPortDialog::Sink TcpPortDialog::setSink(Sink sink)
+TcpPortDialog::Sink TcpPortDialog::setSink(Sink replacement)
 {
-    return std::exchange(currentSink(), std::move(sink));
+    return sink().replace(std::move(replacement));
 }
 
 } // namespace tqx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/DialogSink.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -33,7 +35,7 @@ public:
 
     // Asks the user; nothing when cancelled. Tests replace the dialog with a sink.
     static std::optional<TcpEndpoint> ask(QWidget *parent, const TcpEndpoint &current);
-    using Sink = std::function<std::optional<TcpEndpoint>(const TcpEndpoint &current)>;
+    using Sink = DialogSink<TcpEndpoint>::Function;
     static Sink setSink(Sink sink);
 
     QLineEdit *addressText = nullptr;
