@@ -26,10 +26,7 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
     , m_errors(std::make_shared<LineWriter>(errorFd, "standard error"))
     , m_session(this)
 {
-    m_output = std::make_unique<LineWriter>(outputFd, "standard output",
-                                            [errors = m_errors](const std::string &text) {
-                                                errors->write(programName + text + '\n');
-                                            });
+    m_output = std::make_unique<LineWriter>(outputFd, "standard output", errorReporter());
     m_session.setVersionReply(m_options.versionReply);
     m_session.setProfile(m_options.profile);
     m_session.setHandControlSettings(m_options.handControl);
@@ -125,9 +122,7 @@ bool HeadlessEmulator::configurePort()
 bool HeadlessEmulator::openLog()
 {
     const QByteArray path = QFile::encodeName(m_options.logPath);
-    auto reporter = [errors = m_errors](const std::string &text) {
-        errors->write(programName + text + '\n');
-    };
+    const LineWriter::Reporter reporter = errorReporter();
     const int fd
             = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -184,10 +179,7 @@ void HeadlessEmulator::stop() { m_session.close(nullptr); }
 void HeadlessEmulator::writeExchange(qint64 msecsSinceEpoch, const Bytes &command,
                                      const Bytes &reply)
 {
-    std::string line = m_exchangeLine.format(msecsSinceEpoch, command, reply);
-    if (m_log)
-        m_log->write(line);
-    m_output->write(std::move(line));
+    writeText(m_exchangeLine.format(msecsSinceEpoch, command, reply));
 }
 
 // Events on the line are comment lines, so that a reader of the exchanges can skip them.
@@ -196,18 +188,24 @@ void HeadlessEmulator::writeEvent(const QString &text)
     writeLine(QStringLiteral("# %1 %2").arg(exchangeTimeText(QDateTime::currentDateTime()), text));
 }
 
-void HeadlessEmulator::writeLine(const QString &line)
+void HeadlessEmulator::writeLine(const QString &line) { writeText(line.toStdString() + '\n'); }
+
+// To standard output and the log alike.
+void HeadlessEmulator::writeText(std::string text)
 {
-    std::string text = line.toStdString();
-    text += '\n';
     if (m_log)
         m_log->write(text);
     m_output->write(std::move(text));
 }
 
-void HeadlessEmulator::reportError(const QString &text)
+// The writers report their failures as messages on standard error.
+LineWriter::Reporter HeadlessEmulator::errorReporter() const
 {
-    m_errors->write(programName + text.toStdString() + '\n');
+    return [errors = m_errors](const std::string &text) {
+        errors->write(programName + text + '\n');
+    };
 }
+
+void HeadlessEmulator::reportError(const QString &text) { errorReporter()(text.toStdString()); }
 
 } // namespace tqx

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ExchangeLine.h"
+#include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
 
@@ -11,8 +12,6 @@
 #include <string>
 
 namespace tqx {
-
-class LineWriter;
 
 struct HeadlessOptions
 {
@@ -64,6 +63,8 @@ private:
     bool openLog();
     void writeExchange(qint64 msecsSinceEpoch, const Bytes &command, const Bytes &reply);
     void writeLine(const QString &line);
+    void writeText(std::string text);
+    LineWriter::Reporter errorReporter() const;
     void writeEvent(const QString &text);
     void reportError(const QString &text);
 
