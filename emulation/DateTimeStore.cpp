@@ -60,9 +60,14 @@ CivilDateTime DateTimeStore::universal() const
 {
     if (m_setByClient && !m_running)
         return m_stopped;
-    const std::int64_t offsetMs
-            = (m_zoneQuarterHours * 15 + (m_daylightSaving ? 60 : 0)) * 60'000LL;
-    return fromMilliseconds(localMs() - offsetMs);
+    return fromMilliseconds(universalMs());
+}
+
+std::int64_t DateTimeStore::universalMs() const
+{
+    if (!m_setByClient || !m_running)
+        return m_clocks.utcMs();
+    return localMs() - (m_zoneQuarterHours * 15 + (m_daylightSaving ? 60 : 0)) * 60'000LL;
 }
 
 std::int64_t DateTimeStore::localMs() const

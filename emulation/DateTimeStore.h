@@ -32,6 +32,9 @@ public:
     CivilDateTime local() const;
     // Local time less the offset and the daylight-saving hour.
     CivilDateTime universal() const;
+    // UTC in milliseconds since 1970-01-01 00:00: the computer's until a client sets the clock,
+    // and the computer's again while the clock holds a date that does not exist.
+    std::int64_t universalMs() const;
     // Offset from UTC in quarter hours (west negative).
     int zoneQuarterHours() const { return m_zoneQuarterHours; }
     // As sent: 1 while daylight-saving time is in effect, 0 otherwise.

@@ -3,6 +3,8 @@
 #include "emulation/HexPosition.h"
 #include "emulation/VersionNumber.h"
 
+#include <numbers>
+
 namespace tqx {
 
 namespace {
@@ -16,26 +18,49 @@ std::uint8_t byteAt(std::string_view bytes, std::size_t index)
     return static_cast<std::uint8_t>(bytes[index]);
 }
 
+constexpr double radiansPerDegree = std::numbers::pi / 180;
+
 } // namespace
 
 HandControl::HandControl(const Clocks &clocks)
     : m_dateTime(clocks)
+    , m_mount(clocks, m_dateTime, m_site)
     , m_bus(m_mount, m_site, m_dateTime)
 {
     setSettings(m_settings);
+    m_site.set(SiteLocation::fromDegrees(m_settings.siteLatitude, m_settings.siteLongitude));
+    m_mount.siteChanged();
 }
 
 bool HandControl::setSettings(const HandControlSettings &settings)
 {
     const std::optional<VersionNumber> version = VersionNumber::parse(settings.version);
-    if (!version)
+    if (!version || !settings.mountError().empty())
         return false;
+    const bool siteChanged = settings.siteLatitude != m_settings.siteLatitude
+            || settings.siteLongitude != m_settings.siteLongitude;
     m_settings = settings;
+    if (siteChanged) {
+        m_site.set(SiteLocation::fromDegrees(settings.siteLatitude, settings.siteLongitude));
+        m_mount.siteChanged();
+    }
+    configureMount();
     m_versionReply = settings.versionFormat == VersionFormat::Binary ? version->binaryReply()
                                                                      : version->hexReply();
     m_isFirmware528 = version->isAtLeast(5, 28);
     m_bus.setAccessories(settings.gpsPresent, settings.clockPresent);
     return true;
+}
+
+void HandControl::configureMount()
+{
+    MountConfiguration configuration;
+    configuration.equatorial = m_settings.isEquatorialMount();
+    configuration.j2000 = m_settings.usesJ2000();
+    // The final approach covers half a degree at an eighth of the slew rate.
+    const double fast = m_settings.slewRate * radiansPerDegree;
+    configuration.rates = {fast, fast / 8, 0.5 * radiansPerDegree};
+    m_mount.configure(configuration);
 }
 
 const FullCommand *HandControl::commandStartingWith(char firstByte) const
@@ -106,6 +131,7 @@ void HandControl::reply(const FullCommand &command, std::string_view bytes, Byte
         for (std::size_t i = 0; i < site.size(); ++i)
             site[i] = byteAt(argument, i);
         m_site.set(site);
+        m_mount.siteChanged();
         out = "#";
         break;
     }

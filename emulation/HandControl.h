@@ -19,8 +19,9 @@ class HandControl
 public:
     explicit HandControl(const Clocks &clocks);
 
-    // False, and nothing changed, when the version text is not a version (see
-    // HandControlSettings::versionError).
+    // False, and nothing changed, when the version text is not a version or the mount settings
+    // are out of bounds (see HandControlSettings::versionError and mountError). A site that
+    // differs from the previous settings' replaces the stored one.
     bool setSettings(const HandControlSettings &settings);
     const HandControlSettings &settings() const { return m_settings; }
 
@@ -37,6 +38,7 @@ public:
 
 private:
     void positionReply(FullAction action, Bytes &out) const;
+    void configureMount();
     void moveTo(FullAction action, std::string_view argument);
     Bytes dateTimeReply(bool zoneInQuarterHours) const;
     void setDateTime(std::string_view argument, bool zoneInQuarterHours);
@@ -44,9 +46,9 @@ private:
     HandControlSettings m_settings;
     Bytes m_versionReply;
     bool m_isFirmware528 = false;
-    MountPosition m_mount;
     SiteLocation m_site;
     DateTimeStore m_dateTime;
+    MountPosition m_mount;
     PassThroughBus m_bus;
 };
 

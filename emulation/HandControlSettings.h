@@ -14,6 +14,11 @@ enum class VersionFormat {
     Hex, // six hexadecimal digits, major minor patch: "4.39.07" -> "042707#"
 };
 
+// Whether right ascension and declination are read and written for the date or for J2000.
+// Clients reading the binary version form work of the date, those reading the hexadecimal form
+// in J2000, so the automatic choice follows the version format.
+enum class CoordinateEpoch { Automatic, OfDate, J2000 };
+
 // What the full profile's hand control is: its firmware, its mount and its accessories.
 struct HandControlSettings
 {
@@ -37,12 +42,30 @@ struct HandControlSettings
     bool clockPresent = false;
     // The reply byte of "v" (firmware 5.28 on).
     std::uint8_t variant = 0;
+    // The site the hand control starts with, until a client sends one: degrees, north and east
+    // positive.
+    double siteLatitude = 0;
+    double siteLongitude = 0;
+    // How fast a goto moves each axis, in degrees per second: the hand control's fastest button
+    // rate by default.
+    double slewRate = 4;
+    CoordinateEpoch epoch = CoordinateEpoch::Automatic;
+
+    static constexpr double minSlewRate = 0.1;
+    static constexpr double maxSlewRate = 90;
 
     std::uint8_t modelByte() const;
+    // Whether the model is one of the equatorial mounts in its version format's numbering; the
+    // other known models are alt-azimuth mounts, and unknown ones are taken as equatorial.
+    bool isEquatorialMount() const;
+    bool usesJ2000() const;
 
     // Empty when the text is a version the full profile can send; otherwise a sentence for the
     // user that says why it is refused.
     static std::string versionError(std::string_view text);
+    // Empty when the site is on the globe (latitude -90 to 90, longitude -180 to 180) and the slew
+    // rate within its bounds; otherwise a sentence for the user.
+    std::string mountError() const;
 };
 
 } // namespace tqx

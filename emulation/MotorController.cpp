@@ -1,5 +1,9 @@
 #include "emulation/MotorController.h"
 
+#include <algorithm>
+#include <iterator>
+#include <numbers>
+
 namespace tqx {
 
 namespace {
@@ -34,6 +38,32 @@ std::uint32_t position24(const BusDevice::Request &request)
             | request.data[2];
 }
 
+constexpr double radiansPerArcsecond = std::numbers::pi / (180 * 3600);
+constexpr double siderealArcsecondsPerSecond = 15.041;
+
+// The hand control's button rates 1 to 9, in seconds of arc per second; 0 stops. Faster bytes
+// take the fastest rate.
+double fixedRate(std::uint8_t button)
+{
+    constexpr double rates[] = {0,
+                                2 * siderealArcsecondsPerSecond,
+                                4 * siderealArcsecondsPerSecond,
+                                8 * siderealArcsecondsPerSecond,
+                                16 * siderealArcsecondsPerSecond,
+                                32 * siderealArcsecondsPerSecond,
+                                0.5 * 3600,
+                                1 * 3600,
+                                2 * 3600,
+                                4 * 3600};
+    return rates[std::min<std::size_t>(button, std::size(rates) - 1)] * radiansPerArcsecond;
+}
+
+// A 16-bit big-endian rate in quarters of a second of arc per second.
+double variableRate(const BusDevice::Request &request)
+{
+    return ((request.data[0] << 8) | request.data[1]) / 4.0 * radiansPerArcsecond;
+}
+
 } // namespace
 
 MotorController::MotorController(MountPosition &mount, MountPosition::Axis axis)
@@ -48,16 +78,25 @@ std::optional<Bytes> MotorController::answer(const Request &request)
     case GetPosition:
         return position24(m_mount.axisPosition(m_axis));
     case SetPosition:
-    case SlowGoto:
         m_mount.setAxisPosition(m_axis, position24(request));
         return Bytes();
+    case SlowGoto:
+        m_mount.gotoAxis(m_axis, position24(request));
+        return Bytes();
     case SlewVariablePositive:
+        m_mount.slewAxis(m_axis, variableRate(request));
+        return Bytes();
     case SlewVariableNegative:
+        m_mount.slewAxis(m_axis, -variableRate(request));
+        return Bytes();
     case SlewFixedPositive:
+        m_mount.slewAxis(m_axis, fixedRate(request.data[0]));
+        return Bytes();
     case SlewFixedNegative:
+        m_mount.slewAxis(m_axis, -fixedRate(request.data[0]));
         return Bytes();
     case IsGotoDone:
-        return Bytes(1, m_mount.gotoInProgress() ? '\x00' : '\xFF');
+        return Bytes(1, m_mount.isAxisGotoDone(m_axis) ? '\xFF' : '\x00');
     case SetGuideRate:
         m_guideRate = request.data[0];
         return Bytes();

@@ -6,8 +6,8 @@
 namespace tqx {
 
 // One of the two motor controllers: 16 drives azimuth (or right ascension), 17 altitude (or
-// declination). Positions are read from and written to the mount position; slews are accepted
-// and, as gotos arrive at once, every goto is done.
+// declination). Positions, gotos and slews of the axis go to the mount position, which moves
+// both axes over time.
 class MotorController : public BusDevice
 {
 public:

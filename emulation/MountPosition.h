@@ -1,56 +1,134 @@
 #pragma once
 
+#include "emulation/AxisMotion.h"
+#include "emulation/Clocks.h"
+#include "emulation/SkyGeometry.h"
+
+#include <array>
 #include <cstdint>
 
 namespace tqx {
 
-// Where the full profile's mount points: right ascension/declination and azimuth/altitude, each
-// angle a 32-bit fraction of a revolution, and whether a goto is under way. Every command that
-// reads or moves the mount goes through here, so a mount that moves over time can take this
-// class over without touching the commands.
+class DateTimeStore;
+class SiteLocation;
+
+// What the full profile's mount is, from the hand-control settings.
+struct MountConfiguration
+{
+    // An equatorial mount's axes are hour angle and declination and it has a pier side; an
+    // alt-azimuth mount's are azimuth and altitude and it cannot point below the horizon.
+    bool equatorial = true;
+    // Right ascension and declination are read and written for J2000 rather than of the date.
+    bool j2000 = false;
+    SlewRates rates;
+};
+
+// Where the full profile's mount points, and how it moves. There is one pointing; right
+// ascension/declination, azimuth/altitude and the two motor axes are views of it through the
+// stored site and the hand control's clock.
 //
-// The two pairs are kept apart: nothing converts between them, so a goto in one pair leaves the
-// other where it was. The two motor axes are the azimuth/altitude pair.
+// The pointing is held in one frame with one motion per axis. At rest that frame is the sky
+// while the mount tracks (right ascension and declination stay, azimuth and altitude follow the
+// sky) and the mount's own axes while it does not (the axes stand still and right ascension
+// drifts with sidereal time). A goto moves the two coordinates it was given in, both at once,
+// each at the slew rate with a slow final approach; on arrival the pointing comes to rest in the
+// rest frame. Every position is computed from the clocks when it is asked for.
 class MountPosition
 {
 public:
     struct Pair
     {
-        std::uint32_t first; // right ascension or azimuth
+        std::uint32_t first; // right ascension or azimuth, a 32-bit fraction of a revolution
         std::uint32_t second; // declination or altitude
     };
-    enum class Axis { Azimuth, Altitude };
+    enum class Axis { Azimuth, Altitude }; // the motor axes: azimuth or right ascension first
 
-    // Start-up: the star Aldebaran, as in the basic profile.
+    // Until the mount first moves it points at the star Aldebaran, as the basic profile does.
     static constexpr Pair startRaDec {0x310C0500, 0x0BBB0500};
-    static constexpr Pair startAzmAlt {0x12AB0500, 0x40000500};
 
-    Pair raDec() const { return m_raDec; }
-    Pair azmAlt() const { return m_azmAlt; }
+    // 0 off, 1 alt-azimuth, 2 equatorial north, 3 equatorial south; other bytes are kept as sent
+    // and do not track.
+    static constexpr std::uint8_t startTrackingMode = 2;
 
-    // Gotos arrive at once, so none is ever under way and cancelling has nothing to stop.
-    void gotoRaDec(Pair target) { m_raDec = target; }
-    void gotoAzmAlt(Pair target) { m_azmAlt = target; }
-    void syncRaDec(Pair position) { m_raDec = position; }
-    void cancelGoto() { }
-    bool gotoInProgress() const { return false; }
+    MountPosition(const Clocks &clocks, const DateTimeStore &dateTime, const SiteLocation &site);
 
-    // 0 off, 1 alt-azimuth, 2 equatorial north, 3 equatorial south; other bytes kept as sent.
+    void configure(const MountConfiguration &configuration);
+    const MountConfiguration &configuration() const { return m_configuration; }
+    // Takes the stored site over; the pointing stays where it is in its rest frame.
+    void siteChanged();
+
+    Pair raDec() const;
+    Pair azmAlt() const;
+
+    // A goto refused by the horizon limit leaves the mount where it is and returns false.
+    bool gotoRaDec(Pair target);
+    bool gotoAzmAlt(Pair target);
+    // The mount now points at this right ascension and declination; any motion stops.
+    void syncRaDec(Pair position);
+    // Stops both axes where they are, gotos and slews alike.
+    void cancelGoto();
+    bool gotoInProgress() const;
+
     std::uint8_t trackingMode() const { return m_trackingMode; }
-    void setTrackingMode(std::uint8_t mode) { m_trackingMode = mode; }
+    void setTrackingMode(std::uint8_t mode);
 
-    // The side the tube points to, as "p" reports it: 'W' while the tube is on the east side of
-    // the pier, the usual side after start-up. Without a moving mount it never changes.
-    char pointingSide() const { return 'W'; }
+    // The direction the tube points, as "p" reports it: 'W' while the object is west of the
+    // meridian (the tube on the east side of the pier), 'E' while it is east. An alt-azimuth
+    // mount has no pier side and always answers 'W'.
+    char pointingSide() const;
 
     // A motor axis as a 24-bit fraction of a revolution.
     std::uint32_t axisPosition(Axis axis) const;
+    // Redefines where the axis is; any motion stops.
     void setAxisPosition(Axis axis, std::uint32_t position24);
+    // A goto of one axis to a motor position; the other axis stands still.
+    void gotoAxis(Axis axis, std::uint32_t position24);
+    // Moves the axis at a constant rate, positive toward larger readings; 0 stops it. A goto
+    // under way stops first.
+    void slewAxis(Axis axis, double radiansPerSecond);
+    bool isAxisGotoDone(Axis axis) const;
+
+    // Right ascension/declination of the date and azimuth/altitude, in radians, now.
+    SkyAngles skyNow() const;
+    SkyAngles horizonNow() const;
+    const SkyGeometry &geometry() const { return m_geometry; }
 
 private:
-    Pair m_raDec = startRaDec;
-    Pair m_azmAlt = startAzmAlt;
-    std::uint8_t m_trackingMode = 2;
+    struct Instant
+    {
+        std::int64_t steadyMs;
+        std::int64_t utcMs;
+    };
+    struct State
+    {
+        SkyFrame frame = SkyFrame::Sky;
+        std::array<AxisMotion, 2> axes;
+    };
+
+    Instant now() const;
+    std::int64_t utcAt(const Instant &now, std::int64_t steadyMs) const;
+    bool isTracking() const;
+    SkyFrame restFrame() const;
+    SkyFrame axisFrame() const;
+    // The state as it is at the instant: a goto that has arrived has come to rest.
+    State stateAt(const Instant &now) const;
+    SkyAngles positionIn(const State &state, SkyFrame frame, const Instant &now) const;
+    // Commits stateAt(now), then re-expresses the pointing, standing still, in the frame.
+    void restIn(SkyFrame frame, const Instant &now);
+    void settle(const Instant &now);
+    SkyAngles skyFromReported(Pair pair, std::int64_t utcMs) const;
+    bool belowHorizonLimit(double altitude) const;
+
+    const Clocks &m_clocks;
+    const DateTimeStore &m_dateTime;
+    const SiteLocation &m_site;
+    MountConfiguration m_configuration;
+    SkyGeometry m_geometry;
+    State m_state;
+    // Until the first command that moves the mount, the start position is read in the
+    // configured coordinates.
+    bool m_atStart = true;
+    std::uint8_t m_trackingMode = startTrackingMode;
 };
 
 } // namespace tqx

@@ -15,6 +15,9 @@ class SiteLocation
 public:
     using Layout = std::array<std::uint8_t, 8>;
 
+    // The nearest whole seconds of arc; latitude north and longitude east positive, in degrees.
+    static Layout fromDegrees(double latitude, double longitude);
+
     const Layout &bytes() const { return m_bytes; }
     void set(const Layout &bytes) { m_bytes = bytes; }
 
@@ -22,6 +25,11 @@ public:
     // two's complement.
     Bytes latitude24() const;
     Bytes longitude24() const;
+
+    // North and east positive. Bytes a client sent that are no angle (minutes above 59, say)
+    // still give a number; the latitude is kept within the poles.
+    double latitudeRadians() const;
+    double longitudeRadians() const;
 
 private:
     // 0 deg 0 min 0 s north, 0 deg 0 min 0 s east until a client sends a site.

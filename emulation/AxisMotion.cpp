@@ -1,0 +1,85 @@
+#include "emulation/AxisMotion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tqx {
+
+namespace {
+
+constexpr double fullTurn = 2 * std::numbers::pi;
+
+// The signed shorter way from one angle to another on an axis that goes round.
+double shorterWay(double from, double to)
+{
+    double difference = std::remainder(to - from, fullTurn);
+    if (difference <= -std::numbers::pi)
+        difference += fullTurn;
+    return difference;
+}
+
+} // namespace
+
+AxisMotion AxisMotion::still(double position)
+{
+    AxisMotion motion;
+    motion.m_start = position;
+    return motion;
+}
+
+AxisMotion AxisMotion::toTarget(double from, double target, bool wraps, const SlewRates &rates,
+                                std::int64_t startMs)
+{
+    const double difference = wraps ? shorterWay(from, target) : target - from;
+    AxisMotion motion;
+    motion.m_kind = Kind::Goto;
+    motion.m_start = from;
+    motion.m_direction = difference < 0 ? -1 : 1;
+    motion.m_distance = std::abs(difference);
+    motion.m_rates = rates;
+    motion.m_startMs = startMs;
+    const double slowPart = std::min(motion.m_distance, rates.approach);
+    const double seconds = (motion.m_distance - slowPart) / rates.fast + slowPart / rates.slow;
+    motion.m_endMs = startMs + static_cast<std::int64_t>(std::ceil(seconds * 1000));
+    return motion;
+}
+
+AxisMotion AxisMotion::atRate(double from, double radiansPerSecond, std::int64_t startMs)
+{
+    AxisMotion motion;
+    motion.m_kind = Kind::Rate;
+    motion.m_start = from;
+    motion.m_distance = radiansPerSecond;
+    motion.m_startMs = startMs;
+    motion.m_endMs = startMs;
+    return motion;
+}
+
+double AxisMotion::positionAt(std::int64_t ms) const
+{
+    const double seconds = static_cast<double>(ms - m_startMs) / 1000;
+    switch (m_kind) {
+    case Kind::Still:
+        break;
+    case Kind::Rate:
+        return m_start + m_distance * seconds;
+    case Kind::Goto:
+        if (ms >= m_endMs)
+            return target();
+        return m_start + m_direction * travelledBy(std::max(seconds, 0.0));
+    }
+    return m_start;
+}
+
+double AxisMotion::travelledBy(double seconds) const
+{
+    const double fastPart = m_distance - std::min(m_distance, m_rates.approach);
+    const double fastSeconds = fastPart / m_rates.fast;
+    const double travelled = seconds <= fastSeconds
+            ? seconds * m_rates.fast
+            : fastPart + (seconds - fastSeconds) * m_rates.slow;
+    return std::min(travelled, m_distance);
+}
+
+} // namespace tqx
