@@ -27,7 +27,8 @@ double signedAngle(std::uint32_t fraction32)
 std::uint32_t fraction24(double angle)
 {
     const double turns = angle / fullTurn;
-    const auto units = static_cast<std::int64_t>(std::llround((turns - std::floor(turns)) * twoTo24));
+    const auto units
+            = static_cast<std::int64_t>(std::llround((turns - std::floor(turns)) * twoTo24));
     return static_cast<std::uint32_t>(units) & 0xFFFFFF;
 }
 
@@ -36,7 +37,10 @@ MountPosition::Pair pairOf(SkyAngles angles)
     return {fraction24(angles.first) << 8, fraction24(angles.second) << 8};
 }
 
-std::size_t indexOf(MountPosition::Axis axis) { return axis == MountPosition::Axis::Azimuth ? 0 : 1; }
+std::size_t indexOf(MountPosition::Axis axis)
+{
+    return axis == MountPosition::Axis::Azimuth ? 0 : 1;
+}
 
 } // namespace
 
@@ -98,9 +102,8 @@ MountPosition::State MountPosition::stateAt(const Instant &now) const
         state.axes = {AxisMotion::still(start.first), AxisMotion::still(start.second)};
         return state;
     }
-    const auto isGoto = [](const AxisMotion &motion) {
-        return motion.kind() == AxisMotion::Kind::Goto;
-    };
+    const auto isGoto
+            = [](const AxisMotion &motion) { return motion.kind() == AxisMotion::Kind::Goto; };
     if (!std::any_of(m_state.axes.begin(), m_state.axes.end(), isGoto))
         return m_state;
     std::int64_t arrivalMs = INT64_MIN;
@@ -114,8 +117,8 @@ MountPosition::State MountPosition::stateAt(const Instant &now) const
     const std::int64_t arrivalUtc = utcAt(now, arrivalMs);
     const SkyAngles arrived {m_state.axes[0].positionAt(arrivalMs),
                              m_state.axes[1].positionAt(arrivalMs)};
-    const SkyAngles resting = normalizedAngles(
-            m_geometry.convert(arrived, m_state.frame, restFrame(), arrivalUtc));
+    const SkyAngles resting
+            = normalizedAngles(m_geometry.convert(arrived, m_state.frame, restFrame(), arrivalUtc));
     State state;
     state.frame = restFrame();
     state.axes = {AxisMotion::still(resting.first), AxisMotion::still(resting.second)};
@@ -170,8 +173,7 @@ MountPosition::Pair MountPosition::raDec() const
 {
     const Instant instant = now();
     const SkyAngles ofDate = positionIn(stateAt(instant), SkyFrame::Sky, instant);
-    return pairOf(m_configuration.j2000 ? m_geometry.j2000FromDate(ofDate, instant.utcMs)
-                                        : ofDate);
+    return pairOf(m_configuration.j2000 ? m_geometry.j2000FromDate(ofDate, instant.utcMs) : ofDate);
 }
 
 MountPosition::Pair MountPosition::azmAlt() const { return pairOf(horizonNow()); }
@@ -180,8 +182,8 @@ bool MountPosition::gotoRaDec(Pair target)
 {
     const Instant instant = now();
     const SkyAngles sky = skyFromReported(target, instant.utcMs);
-    if (belowHorizonLimit(normalizedAngles(m_geometry.convert(sky, SkyFrame::Sky,
-                                                                SkyFrame::Horizon, instant.utcMs))
+    if (belowHorizonLimit(normalizedAngles(m_geometry.convert(sky, SkyFrame::Sky, SkyFrame::Horizon,
+                                                              instant.utcMs))
                                   .second))
         return false;
     restIn(SkyFrame::Sky, instant);
@@ -205,8 +207,8 @@ bool MountPosition::gotoAzmAlt(Pair target)
                           m_state.axes[1].positionAt(instant.steadyMs)};
     m_state.axes = {AxisMotion::toTarget(from.first, horizon.first, true, m_configuration.rates,
                                          instant.steadyMs),
-                    AxisMotion::toTarget(from.second, horizon.second, false,
-                                         m_configuration.rates, instant.steadyMs)};
+                    AxisMotion::toTarget(from.second, horizon.second, false, m_configuration.rates,
+                                         instant.steadyMs)};
     return true;
 }
 
@@ -247,8 +249,7 @@ char MountPosition::pointingSide() const
     if (!m_configuration.equatorial)
         return 'W';
     const Instant instant = now();
-    const double minusHourAngle
-            = positionIn(stateAt(instant), SkyFrame::Equatorial, instant).first;
+    const double minusHourAngle = positionIn(stateAt(instant), SkyFrame::Equatorial, instant).first;
     return std::remainder(minusHourAngle, fullTurn) <= 0 ? 'W' : 'E';
 }
 
@@ -288,10 +289,10 @@ void MountPosition::slewAxis(Axis axis, double radiansPerSecond)
 {
     const Instant instant = now();
     settle(instant);
-    const bool otherMotion = std::any_of(m_state.axes.begin(), m_state.axes.end(),
-                                         [](const AxisMotion &motion) {
-                                             return motion.kind() == AxisMotion::Kind::Goto;
-                                         });
+    const bool otherMotion
+            = std::any_of(m_state.axes.begin(), m_state.axes.end(), [](const AxisMotion &motion) {
+                  return motion.kind() == AxisMotion::Kind::Goto;
+              });
     // The other axis keeps its slew, unless a goto was under way or the rest frame has changed.
     if (otherMotion || m_state.frame != restFrame())
         restIn(restFrame(), instant);

@@ -92,8 +92,7 @@ SkyAngles SkyGeometry::convert(SkyAngles angles, SkyFrame from, SkyFrame to,
         return {eraAnp(equatorial.first + localSiderealTime(utcMs)), equatorial.second};
     case SkyFrame::Horizon: {
         SkyAngles horizon;
-        eraHd2ae(-equatorial.first, equatorial.second, m_latitude, &horizon.first,
-                 &horizon.second);
+        eraHd2ae(-equatorial.first, equatorial.second, m_latitude, &horizon.first, &horizon.second);
         return horizon;
     }
     case SkyFrame::Equatorial:

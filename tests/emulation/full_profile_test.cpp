@@ -19,6 +19,7 @@ struct Step
 {
     Bytes received; // the bytes of one receive event
     Bytes written; // everything written back in that event
+    std::int64_t thenWaitMs = 0; // time that passes before the next step
 };
 
 struct FullCase
@@ -77,49 +78,59 @@ TEST_P(FullProtocol, answersEachEventExactly)
         ++stepNumber;
         EXPECT_EQ(exchange.send(step.received), step.written)
                 << "step " << stepNumber << ", received \"" << step.received << '"';
+        exchange.wait(step.thenWaitMs);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
         Positions, FullProtocol,
-        testing::Values(FullCase {"startupPositions",
-                                  {{"E", "310C,0BBB#"},
-                                   {"e", "310C0500,0BBB0500#"},
-                                   {"Z", "12AB,4000#"},
-                                   {"z", "12AB0500,40000500#"}}},
-                        FullCase {"gotoRaDec16MovesBothReadouts",
+        testing::Values(FullCase {"startupPositionIsAldebaran",
+                                  {{"E", "310C,0BBB#"}, {"e", "310C0500,0BBB0500#"}}},
+                        FullCase {"startupPositionInJ2000ForHexClients",
+                                  {{"E", "310C,0BBB#"}, {"e", "310C0500,0BBB0500#"}},
+                                  version("4.39.07", VersionFormat::Hex)},
+                        FullCase {"gotoRaDec16ArrivesAfterItsSlew",
                                   {{"R34AB,12CE", "#"},
+                                   {"L", "1#", 60'000},
+                                   {"L", "0#"},
                                    {"E", "34AB,12CE#"},
-                                   {"e", "34AB0000,12CE0000#"},
-                                   {"Z", "12AB,4000#"}}},
+                                   {"e", "34AB0000,12CE0000#"}}},
                         FullCase {"gotoRaDec32IgnoresTheLowByte",
-                                  {{"r34AB05FF,12CE0577", "#"},
+                                  {{"r34AB05FF,12CE0577", "#", 60'000},
                                    {"e", "34AB0500,12CE0500#"},
                                    {"E", "34AB,12CE#"}}},
                         FullCase {"gotoAzmAlt16",
-                                  {{"B0123,4567", "#"}, {"z", "01230000,45670000#"}}},
+                                  {{bytesOf({'T', 0}), "#"},
+                                   {"B0123,1567", "#", 60'000},
+                                   {"z", "01230000,15670000#"}}},
                         FullCase {"gotoAzmAlt32AcceptsLowerCase",
-                                  {{"b89abcdef,00000001", "#"},
+                                  {{bytesOf({'T', 0}), "#"},
+                                   {"b89abcdef,00000001", "#", 60'000},
                                    {"z", "89ABCD00,00000000#"},
                                    {"Z", "89AB,0000#"}}},
                         FullCase {"gotoToSomethingNotAPositionStaysPut",
-                                  {{"Rhello wd!", "#"}, {"R12345,678", "#"}, {"E", "310C,0BBB#"}}},
+                                  {{"Rhello wd!", "#"},
+                                   {"R12345,678", "#"},
+                                   {"L", "0#"},
+                                   {"E", "310C,0BBB#"}}},
                         FullCase {"gotoRaDecNeedsAlignment",
                                   {{"R34AB,12CE", "#"},
+                                   {"L", "0#"},
                                    {"E", "310C,0BBB#"},
-                                   {"B0123,4567", "#"},
-                                   {"Z", "0123,4567#"}},
+                                   {bytesOf({'T', 0}), "#"},
+                                   {"B0123,1567", "#", 60'000},
+                                   {"Z", "0123,1567#"}},
                                   unaligned()},
                         FullCase {"syncSetsThePosition",
-                                  {{"S1234,5678", "#"},
-                                   {"E", "1234,5678#"},
+                                  {{"S1234,2678", "#"},
+                                   {"E", "1234,2678#"},
                                    {"s9ABCDEF0,00FF00FF", "#"},
                                    {"e", "9ABCDE00,00FF0000#"}}},
                         FullCase {"syncNeedsAlignment",
                                   {{"S1234,5678", "#"}, {"E", "310C,0BBB#"}},
                                   unaligned()},
-                        FullCase {"gotoCompletesAtOnce",
-                                  {{"R0000,0000", "#"}, {"L", "0#"}, {"M", "#"}, {"L", "0#"}}}),
+                        FullCase {"cancelStopsTheGoto",
+                                  {{"R0000,0000", "#"}, {"L", "1#"}, {"M", "#"}, {"L", "0#"}}}),
         [](const testing::TestParamInfo<FullCase> &info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -157,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                 FullCase {"modelZero", {{"m", bytesOf({0, '#'})}}, model(0)},
                 FullCase {"modelHashByte", {{"m", "##"}}, model('#')},
                 FullCase {"modelAltAzOfTheHexFamily", {{"m", bytesOf({0x90, '#'})}}, model(0x90)},
-                FullCase {"pierSide", {{"p", "W#"}}},
+                FullCase {"noPierSideOnAnAltAzimuthMount", {{"p", "W#"}}, model(7)},
                 FullCase {"hibernateAndWakeUp", {{"x", "#"}, {"y", "#"}}},
                 FullCase {"loneQuestionMark", {{"?", "#"}, {"?E", "#310C,0BBB#"}}},
                 FullCase {"variantFrom528", {{"v", "##"}}, firmware528()}),
@@ -211,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                         FullCase {"everyCommandOfAnEventInOrder",
                                   {{"EKaJL", Bytes("310C,0BBB#a#\x01#0#")}}},
                         FullCase {"commandSplitAcrossEvents",
-                                  {{"ER34", "310C,0BBB#"}, {"AB,12CEE", "#34AB,12CE#"}}}),
+                                  {{"ES34", "310C,0BBB#"}, {"AB,12CEE", "#34AB,12CE#"}}}),
         [](const testing::TestParamInfo<FullCase> &info) { return info.param.name; });
 
 TEST(FullProfile, eachExchangeIsLoggedOnItsOwn)

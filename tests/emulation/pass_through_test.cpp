@@ -35,10 +35,18 @@ HandControlSettings accessories(bool gps, bool clock)
     return settings;
 }
 
+HandControlSettings altAzimuthModel()
+{
+    HandControlSettings settings = accessories(true, true);
+    settings.model = 7;
+    return settings;
+}
+
 struct Step
 {
     Bytes received;
     Bytes written;
+    std::int64_t thenWaitMs = 0; // time that passes before the next step
 };
 
 struct BusCase
@@ -58,8 +66,10 @@ TEST_P(Bus, answersEachFrameExactly)
 {
     FullExchange x(GetParam().settings);
     int stepNumber = 0;
-    for (const Step &step : GetParam().steps)
+    for (const Step &step : GetParam().steps) {
         EXPECT_EQ(x.send(step.received), step.written) << "step " << ++stepNumber;
+        x.wait(step.thenWaitMs);
+    }
 }
 
 // 21:45:30 local, 12 Nov 2024, UTC+1.
@@ -70,20 +80,36 @@ INSTANTIATE_TEST_SUITE_P(
         testing::Values(BusCase {"versionTwoBytes",
                                  {{query(16, 254, 2), bytesOf({7, 15, '#'})},
                                   {query(17, 254, 2), bytesOf({7, 15, '#'})}}},
-                        BusCase {"axisPositions",
-                                 {{query(16, 1, 3), bytesOf({0x12, 0xAB, 0x05, '#'})},
-                                  {query(17, 1, 3), bytesOf({0x40, 0x00, 0x05, '#'})}}},
-                        BusCase {"setPositionMovesTheMount",
+                        BusCase {"axisPositionsReadBackAsSet",
+                                 {{frame(4, 16, 4, 0x12, 0xAB, 0x05, 0), "#"},
+                                  {frame(4, 17, 4, 0x20, 0x00, 0x00, 0), "#"},
+                                  {query(16, 1, 3), bytesOf({0x12, 0xAB, 0x05, '#'})},
+                                  {query(17, 1, 3), bytesOf({0x20, 0x00, 0x00, '#'})}}},
+                        BusCase {"setPositionMovesTheAltAzimuthMount",
                                  {{frame(4, 16, 4, 0x23, 0x00, 0xFF, 0), "#"},
+                                  {frame(4, 17, 4, 0x10, 0x00, 0x00, 0), "#"},
                                   {query(16, 1, 3), bytesOf({0x23, 0x00, 0xFF, '#'})},
-                                  {"z", "2300FF00,40000500#"}}},
+                                  {"z", "2300FF00,10000000#"}},
+                                 altAzimuthModel()},
                         BusCase {"setPositionWithTheOldLengthByte",
                                  {{frame(3, 17, 4, 1, 2, 3, 0), "#"},
                                   {query(17, 1, 3), bytesOf({1, 2, 3, '#'})}}},
-                        BusCase {"slowGotoArrivesAtOnce",
+                        BusCase {"slowGotoTakesTime",
+                                 {{bytesOf({'T', 0}), "#"},
+                                  {frame(4, 16, 4, 0x12, 0xAB, 0x05, 0), "#"},
+                                  {frame(4, 17, 23, 0x15, 0x55, 0x55, 0), "#"},
+                                  {query(17, 19, 1), bytesOf({0x00, '#'})},
+                                  {query(16, 19, 1), bytesOf({0xFF, '#'})},
+                                  {"L", "1#", 120'000},
+                                  {query(17, 19, 1), bytesOf({0xFF, '#'})},
+                                  {"L", "0#"},
+                                  {"Z", "12AB,1555#"}},
+                                 altAzimuthModel()},
+                        BusCase {"slowGotoBelowTheHorizonRefused",
                                  {{frame(4, 17, 23, 213, 85, 85, 0), "#"},
                                   {query(17, 19, 1), bytesOf({0xFF, '#'})},
-                                  {"Z", "12AB,D555#"}}},
+                                  {"L", "0#"}},
+                                 altAzimuthModel()},
                         BusCase {"slewsAccepted",
                                  {{frame(3, 16, 6, 0, 240, 0, 0), "#"},
                                   {frame(3, 17, 7, 0xA8, 0xC0, 0, 0), "#"},

@@ -269,7 +269,7 @@ TEST(ProfileSwitch, takesEffectAtTheNextCommand)
 TEST(ProfileSwitch, eachProfileKeepsItsOwnMount)
 {
     FullExchange x;
-    EXPECT_EQ(x.send("R1111,2222"), "#");
+    EXPECT_EQ(x.send("S1111,2222"), "#");
     x.interpreter.setProfile(Profile::Basic);
     EXPECT_EQ(x.send("E"), "310C,0BBB#");
     EXPECT_EQ(x.send("Rzzzz,yyyy"), "#");
@@ -284,7 +284,7 @@ TEST(ProfileSwitch, halfACommandIsFinishedByTheNewProfile)
     x.interpreter.setProfile(Profile::Basic);
     EXPECT_EQ(x.send("R34AB"), "");
     x.interpreter.setProfile(Profile::Full);
-    EXPECT_EQ(x.send(",12CEE"), "#34AB,12CE#");
+    EXPECT_EQ(x.send(",12CEL"), "#1#");
 }
 
 TEST(ProfileSwitch, blockedBasicBufferIsDiscardedInTheFullProfile)
