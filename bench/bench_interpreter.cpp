@@ -92,6 +92,49 @@ void BM_FullAbsentDevice(benchmark::State &state)
 }
 BENCHMARK(BM_FullAbsentDevice);
 
+// Position queries of the moving mount while a goto is under way: each answer computes the
+// pointing from the clock, and azimuth/altitude and J2000 go through sidereal time and the
+// precession-nutation matrix. The slow slew rate keeps the goto going for the whole run.
+void slewingExchange(benchmark::State &state, const tqx::Bytes &query,
+                     tqx::VersionFormat format = tqx::VersionFormat::Binary)
+{
+    ReplayPort port;
+    NullDisplay display;
+    tqx::CommandInterpreter interpreter(port, display);
+    interpreter.setProfile(tqx::Profile::Full);
+    tqx::HandControlSettings settings;
+    settings.versionFormat = format;
+    settings.slewRate = tqx::HandControlSettings::minSlewRate;
+    settings.siteLatitude = 48.86;
+    settings.siteLongitude = 2.35;
+    interpreter.setHandControlSettings(settings);
+    port.next = "rB0000000,E0000000";
+    interpreter.frmMain_Comm_OnComm();
+    port.next = query;
+    for (auto _ : state)
+        interpreter.frmMain_Comm_OnComm();
+    port.next = "L";
+    interpreter.frmMain_Comm_OnComm();
+    if (!interpreter.handControl().mount().gotoInProgress())
+        state.SkipWithError("the goto ended during the run");
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_SlewingGetPosition32(benchmark::State &state) { slewingExchange(state, "e"); }
+BENCHMARK(BM_SlewingGetPosition32);
+
+void BM_SlewingGetPosition32J2000(benchmark::State &state)
+{
+    slewingExchange(state, "e", tqx::VersionFormat::Hex);
+}
+BENCHMARK(BM_SlewingGetPosition32J2000);
+
+void BM_SlewingGetAzmAlt32(benchmark::State &state) { slewingExchange(state, "z"); }
+BENCHMARK(BM_SlewingGetAzmAlt32);
+
+void BM_SlewingIsGotoInProgress(benchmark::State &state) { slewingExchange(state, "L"); }
+BENCHMARK(BM_SlewingIsGotoInProgress);
+
 // A blocked buffer being appended to: one byte per event, the buffer at its size limit after the
 // first few thousand events, so both the growing and the full buffer are measured.
 void BM_BlockedAppend(benchmark::State &state)

@@ -70,6 +70,48 @@ Bytes randomFullCommand(std::mt19937 &rng)
     return bytes;
 }
 
+Bytes hexDigits(std::mt19937 &rng, std::size_t count)
+{
+    static const char digits[] = "0123456789ABCDEFabcdef";
+    Bytes text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += digits[std::uniform_int_distribution<std::size_t>(0, 21)(rng)];
+    return text;
+}
+
+// One command that moves or reads the moving mount, with valid arguments: gotos and syncs in
+// both systems, tracking modes, cancels, and motor-controller positions, gotos and slews.
+Bytes randomMountCommand(std::mt19937 &rng)
+{
+    static const std::string reads = "EeZzLpt";
+    switch (std::uniform_int_distribution<int>(0, 9)(rng)) {
+    case 0:
+    case 1:
+        return Bytes(1, reads[std::uniform_int_distribution<std::size_t>(0, 6)(rng)]);
+    case 2: {
+        const char letter = "RBS"[std::uniform_int_distribution<int>(0, 2)(rng)];
+        return letter + hexDigits(rng, 4) + "," + hexDigits(rng, 4);
+    }
+    case 3: {
+        const char letter = "rbs"[std::uniform_int_distribution<int>(0, 2)(rng)];
+        return letter + hexDigits(rng, 8) + "," + hexDigits(rng, 8);
+    }
+    case 4:
+        return tqx::bytesOf({'T', std::uniform_int_distribution<int>(0, 3)(rng)});
+    case 5:
+        return "M";
+    default: {
+        static const int commands[] = {1, 4, 6, 7, 19, 23, 36, 37};
+        const int command = commands[std::uniform_int_distribution<int>(0, 7)(rng)];
+        const int replyLength = command == 1 ? 3 : command == 19 ? 1 : 0;
+        return tqx::bytesOf({'P', 4, std::uniform_int_distribution<int>(16, 17)(rng), command,
+                             std::uniform_int_distribution<int>(0, 255)(rng),
+                             std::uniform_int_distribution<int>(0, 255)(rng),
+                             std::uniform_int_distribution<int>(0, 255)(rng), replyLength});
+    }
+    }
+}
+
 std::vector<Bytes> randomSplit(std::mt19937 &rng, const Bytes &command)
 {
     std::vector<Bytes> pieces;
@@ -166,6 +208,36 @@ TEST(SplitProperty, fullProfileRepliesDoNotDependOnHowBytesAreSplit)
         }();
         ASSERT_EQ(split, whole) << "seed " << seed;
         ASSERT_EQ(allAtOnce, whole) << "seed " << seed;
+        if (HasFailure())
+            FAIL() << "seed " << seed;
+    }
+}
+
+TEST(SplitProperty, movingMountRepliesDoNotDependOnHowBytesAreSplit)
+{
+    for (unsigned seed = 1; seed <= 100; ++seed) {
+        std::mt19937 rng(seed);
+        std::vector<Bytes> commands;
+        std::vector<std::int64_t> pauses; // time passing after each command
+        for (int i = 0; i < 60; ++i) {
+            commands.push_back(randomMountCommand(rng));
+            pauses.push_back(std::uniform_int_distribution<std::int64_t>(0, 4'000)(rng));
+        }
+        const auto play = [&](std::mt19937 *splitter) {
+            FullExchange x(everyAccessoryOn528());
+            for (std::size_t i = 0; i < commands.size(); ++i) {
+                const std::vector<Bytes> pieces = splitter ? randomSplit(*splitter, commands[i])
+                                                           : std::vector<Bytes> {commands[i]};
+                for (const Bytes &piece : pieces)
+                    x.send(piece);
+                x.wait(pauses[i]);
+            }
+            EXPECT_EQ(x.interpreter.InputCount(), commands.size());
+            return x.port.written;
+        };
+        const Bytes whole = play(nullptr);
+        std::mt19937 splitter(seed * 104729u);
+        ASSERT_EQ(play(&splitter), whole) << "seed " << seed;
         if (HasFailure())
             FAIL() << "seed " << seed;
     }
