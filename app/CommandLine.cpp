@@ -22,7 +22,8 @@ constexpr const char *ownOptions[] = {"--headless",      "--port",
                                       "--profile",       "--version-format",
                                       "--model",         "--unaligned",
                                       "--gps",           "--clock",
-                                      "--reset-after"};
+                                      "--reset-after",   "--site",
+                                      "--slew-rate",     "--coordinates"};
 
 void usageError(const QString &text)
 {
@@ -63,6 +64,44 @@ bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options
     settings.aligned = !parser.isSet(QStringLiteral("unaligned"));
     settings.gpsPresent = parser.isSet(QStringLiteral("gps"));
     settings.clockPresent = parser.isSet(QStringLiteral("clock"));
+
+    if (parser.isSet(QStringLiteral("site"))) {
+        const QStringList parts = parser.value(QStringLiteral("site")).split(QLatin1Char(','));
+        bool latitudeOk = false, longitudeOk = false;
+        if (parts.size() == 2) {
+            settings.siteLatitude = parts[0].trimmed().toDouble(&latitudeOk);
+            settings.siteLongitude = parts[1].trimmed().toDouble(&longitudeOk);
+        }
+        if (!latitudeOk || !longitudeOk) {
+            usageError(QStringLiteral("--site must be LATITUDE,LONGITUDE in degrees (north and "
+                                      "east positive), such as 48.8567,2.3522, not \"%1\".")
+                               .arg(parser.value(QStringLiteral("site"))));
+            return false;
+        }
+    }
+    if (parser.isSet(QStringLiteral("slew-rate"))) {
+        bool ok = false;
+        settings.slewRate = parser.value(QStringLiteral("slew-rate")).toDouble(&ok);
+        if (!ok) {
+            usageError(QStringLiteral("--slew-rate must be degrees per second, not \"%1\".")
+                               .arg(parser.value(QStringLiteral("slew-rate"))));
+            return false;
+        }
+    }
+    const QString coordinates = parser.value(QStringLiteral("coordinates")).trimmed().toLower();
+    if (coordinates == QLatin1String("date"))
+        settings.epoch = CoordinateEpoch::OfDate;
+    else if (coordinates == QLatin1String("j2000"))
+        settings.epoch = CoordinateEpoch::J2000;
+    else if (coordinates != QLatin1String("auto")) {
+        usageError(QStringLiteral("--coordinates must be auto, date or j2000, not \"%1\".")
+                           .arg(coordinates));
+        return false;
+    }
+    if (const std::string error = settings.mountError(); !error.empty()) {
+        usageError(QString::fromStdString(error));
+        return false;
+    }
 
     const QString versionText = parser.value(QStringLiteral("version-reply"));
     if (options.profile == Profile::Full) {
@@ -157,6 +196,19 @@ int runCommandLine(int argc, char *argv[])
                       QStringLiteral("Full profile: a GPS accessory answers on the bus.")});
     parser.addOption({QStringLiteral("clock"),
                       QStringLiteral("Full profile: a real-time clock answers on the bus.")});
+    parser.addOption({QStringLiteral("site"),
+                      QStringLiteral("Full profile: the site the hand control starts with, in "
+                                     "degrees, north and east positive (default 0,0)."),
+                      QStringLiteral("LAT,LON")});
+    parser.addOption({QStringLiteral("slew-rate"),
+                      QStringLiteral("Full profile: how fast a goto moves each axis, in degrees "
+                                     "per second, from 0.1 to 90 (default 4)."),
+                      QStringLiteral("DEG"), QStringLiteral("4")});
+    parser.addOption({QStringLiteral("coordinates"),
+                      QStringLiteral("Full profile: right ascension and declination of the date "
+                                     "or J2000; auto (default) takes the date for the binary "
+                                     "version format and J2000 for hex."),
+                      QStringLiteral("auto|date|j2000"), QStringLiteral("auto")});
     parser.addOption({QStringLiteral("reset-after"),
                       QStringLiteral("Reset a command buffer that has stayed blocked for MS "
                                      "milliseconds, and log it (default 1000; 0 never)."),

@@ -23,6 +23,41 @@ const QString alignedKey = QStringLiteral("aligned");
 const QString gpsKey = QStringLiteral("gps_present");
 const QString clockKey = QStringLiteral("clock_present");
 const QString autoResetKey = QStringLiteral("auto_reset_ms");
+const QString siteLatitudeKey = QStringLiteral("site_latitude");
+const QString siteLongitudeKey = QStringLiteral("site_longitude");
+const QString slewRateKey = QStringLiteral("slew_rate");
+const QString coordinatesKey = QStringLiteral("coordinates");
+
+// A stored number within its bounds, or the fallback.
+double numberFrom(const QVariant &stored, double lowest, double highest, double fallback)
+{
+    bool ok = false;
+    const double value = stored.toString().trimmed().toDouble(&ok);
+    return ok && value >= lowest && value <= highest ? value : fallback;
+}
+
+CoordinateEpoch epochFrom(const QVariant &stored)
+{
+    const QString text = stored.toString().trimmed();
+    if (text == QLatin1String("date"))
+        return CoordinateEpoch::OfDate;
+    if (text == QLatin1String("j2000"))
+        return CoordinateEpoch::J2000;
+    return CoordinateEpoch::Automatic;
+}
+
+QString epochText(CoordinateEpoch epoch)
+{
+    switch (epoch) {
+    case CoordinateEpoch::OfDate:
+        return QStringLiteral("date");
+    case CoordinateEpoch::J2000:
+        return QStringLiteral("j2000");
+    case CoordinateEpoch::Automatic:
+        break;
+    }
+    return QStringLiteral("auto");
+}
 
 bool flagFrom(const QVariant &stored, bool fallback)
 {
@@ -108,6 +143,13 @@ ConsoleSettingsValues ConsoleSettings::load() const
     handControl.aligned = flagFrom(m_store->value(alignedKey), handControl.aligned);
     handControl.gpsPresent = flagFrom(m_store->value(gpsKey), handControl.gpsPresent);
     handControl.clockPresent = flagFrom(m_store->value(clockKey), handControl.clockPresent);
+    handControl.siteLatitude
+            = numberFrom(m_store->value(siteLatitudeKey), -90, 90, handControl.siteLatitude);
+    handControl.siteLongitude
+            = numberFrom(m_store->value(siteLongitudeKey), -180, 180, handControl.siteLongitude);
+    handControl.slewRate = numberFrom(m_store->value(slewRateKey), HandControlSettings::minSlewRate,
+                                      HandControlSettings::maxSlewRate, handControl.slewRate);
+    handControl.epoch = epochFrom(m_store->value(coordinatesKey));
     const int autoReset = m_store->value(autoResetKey).toString().trimmed().toInt(&ok);
     if (ok && autoReset >= 0 && autoReset <= 600000)
         values.mount.autoResetMs = autoReset;
@@ -135,6 +177,10 @@ bool ConsoleSettings::save(const ConsoleSettingsValues &values, QString *errorTe
     m_store->setValue(alignedKey, QString::number(handControl.aligned ? 1 : 0));
     m_store->setValue(gpsKey, QString::number(handControl.gpsPresent ? 1 : 0));
     m_store->setValue(clockKey, QString::number(handControl.clockPresent ? 1 : 0));
+    m_store->setValue(siteLatitudeKey, QString::number(handControl.siteLatitude, 'g', 10));
+    m_store->setValue(siteLongitudeKey, QString::number(handControl.siteLongitude, 'g', 10));
+    m_store->setValue(slewRateKey, QString::number(handControl.slewRate, 'g', 10));
+    m_store->setValue(coordinatesKey, epochText(handControl.epoch));
     m_store->setValue(autoResetKey, QString::number(values.mount.autoResetMs));
     m_store->sync();
     if (m_store->status() == QSettings::NoError)

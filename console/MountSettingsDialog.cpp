@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -26,6 +27,10 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     , alignedBox(new QCheckBox(QStringLiteral("Aligned"), this))
     , gpsBox(new QCheckBox(QStringLiteral("GPS accessory present"), this))
     , clockBox(new QCheckBox(QStringLiteral("Real-time clock present"), this))
+    , latitudeBox(new QDoubleSpinBox(this))
+    , longitudeBox(new QDoubleSpinBox(this))
+    , slewRateBox(new QDoubleSpinBox(this))
+    , coordinatesBox(new QComboBox(this))
     , autoResetBox(new QSpinBox(this))
     , m_current(current)
 {
@@ -40,6 +45,24 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     alignedBox->setChecked(current.handControl.aligned);
     gpsBox->setChecked(current.handControl.gpsPresent);
     clockBox->setChecked(current.handControl.clockPresent);
+    // Four decimals of a degree are about ten metres on the ground.
+    latitudeBox->setRange(-90, 90);
+    latitudeBox->setDecimals(4);
+    latitudeBox->setSuffix(QStringLiteral("\u00b0 (north positive)"));
+    latitudeBox->setValue(current.handControl.siteLatitude);
+    longitudeBox->setRange(-180, 180);
+    longitudeBox->setDecimals(4);
+    longitudeBox->setSuffix(QStringLiteral("\u00b0 (east positive)"));
+    longitudeBox->setValue(current.handControl.siteLongitude);
+    slewRateBox->setRange(HandControlSettings::minSlewRate, HandControlSettings::maxSlewRate);
+    slewRateBox->setDecimals(1);
+    slewRateBox->setSingleStep(0.5);
+    slewRateBox->setSuffix(QStringLiteral("\u00b0/s"));
+    slewRateBox->setValue(current.handControl.slewRate);
+    coordinatesBox->addItem(QStringLiteral("Automatic: of the date for binary, J2000 for hex"));
+    coordinatesBox->addItem(QStringLiteral("Of the date (JNow)"));
+    coordinatesBox->addItem(QStringLiteral("J2000"));
+    coordinatesBox->setCurrentIndex(static_cast<int>(current.handControl.epoch));
     autoResetBox->setRange(0, 600000);
     autoResetBox->setSingleStep(100);
     autoResetBox->setSuffix(QStringLiteral(" ms"));
@@ -52,6 +75,10 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     form->addRow(QString(), alignedBox);
     form->addRow(QString(), gpsBox);
     form->addRow(QString(), clockBox);
+    form->addRow(QStringLiteral("Site latitude:"), latitudeBox);
+    form->addRow(QStringLiteral("Site longitude:"), longitudeBox);
+    form->addRow(QStringLiteral("Goto slew rate:"), slewRateBox);
+    form->addRow(QStringLiteral("Right ascension/declination:"), coordinatesBox);
     form->addRow(QStringLiteral("Reset a blocked buffer after:"), autoResetBox);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -74,6 +101,10 @@ MountSettings MountSettingsDialog::settings() const
     handControl.aligned = alignedBox->isChecked();
     handControl.gpsPresent = gpsBox->isChecked();
     handControl.clockPresent = clockBox->isChecked();
+    handControl.siteLatitude = latitudeBox->value();
+    handControl.siteLongitude = longitudeBox->value();
+    handControl.slewRate = slewRateBox->value();
+    handControl.epoch = static_cast<CoordinateEpoch>(coordinatesBox->currentIndex());
     chosen.autoResetMs = autoResetBox->value();
     return chosen;
 }

@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QSpinBox;
 
 namespace tqx {
@@ -43,6 +44,10 @@ public:
     QCheckBox *alignedBox = nullptr;
     QCheckBox *gpsBox = nullptr;
     QCheckBox *clockBox = nullptr;
+    QDoubleSpinBox *latitudeBox = nullptr; // degrees, north positive
+    QDoubleSpinBox *longitudeBox = nullptr; // degrees, east positive
+    QDoubleSpinBox *slewRateBox = nullptr; // degrees per second
+    QComboBox *coordinatesBox = nullptr; // automatic, of the date, J2000
     QSpinBox *autoResetBox = nullptr; // milliseconds, 0 off
 
 private:
