@@ -6,9 +6,11 @@
 #include "support/ChildProcess.h"
 #include "support/SerialClient.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 
@@ -86,6 +88,7 @@ private slots:
     void clientSequences_data();
     void clientSequences();
     void blockedBufferIsResetWithoutAPerson();
+    void ninetyDegreeGotoSeenByAPollingClient();
 
 private:
     bool start(ChildProcess &process, const QStringList &arguments);
@@ -188,6 +191,41 @@ void ClientSessionsTest::blockedBufferIsResetWithoutAPerson()
     const QByteArray logged = m_output->readLineContaining("unanswered: QE", deadlineMs);
     QVERIFY2(logged.startsWith("# ") && logged.contains("reset"), logged.constData());
     QCOMPARE(client.exchange("E", 10), QByteArray("310C,0BBB#"));
+    process.sendSignal(SIGTERM);
+    QCOMPARE(process.waitForExit(deadlineMs), 0);
+}
+
+// A client doing what client software does during a goto: it polls "L" and reads the position
+// until the mount has arrived. A fast slew rate keeps the test short.
+void ClientSessionsTest::ninetyDegreeGotoSeenByAPollingClient()
+{
+    ChildProcess process;
+    QVERIFY(start(process, {"--profile", "full", "--slew-rate", "30", "--site", "48.86,2.35"}));
+    SerialClient client(link());
+    QVERIFY(client.isOpen());
+    QCOMPARE(client.exchange("s00000000,00000000", 1), QByteArray("#"));
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(client.exchange("r40000000,00000000", 1), QByteArray("#"));
+
+    QList<uint> rightAscensions;
+    QByteArray slewing;
+    while ((slewing = client.exchange("L", 2)) == "1#") {
+        QVERIFY2(clock.elapsed() < deadlineMs, "the goto never ended");
+        const QByteArray position = client.exchange("e", 18);
+        QVERIFY2(position.size() == 18 && position.endsWith("00#"), position.constData());
+        rightAscensions.append(position.left(8).toUInt(nullptr, 16));
+        QThread::msleep(50); // the client's own polling interval
+    }
+    const qint64 slewMs = clock.elapsed();
+    QCOMPARE(slewing, QByteArray("0#"));
+    QCOMPARE(client.exchange("e", 18), QByteArray("40000000,00000000#"));
+    QVERIFY2(rightAscensions.size() >= 5, "L answered 1# too briefly to follow the goto");
+    for (qsizetype i = 1; i < rightAscensions.size(); ++i)
+        QVERIFY(rightAscensions[i] >= rightAscensions[i - 1]);
+    QVERIFY(rightAscensions.first() < 0x40000000u);
+    qInfo("90 degrees at 30 deg/s: \"1#\" for %lld ms, %lld positions read on the way", slewMs,
+          static_cast<long long>(rightAscensions.size()));
     process.sendSignal(SIGTERM);
     QCOMPARE(process.waitForExit(deadlineMs), 0);
 }

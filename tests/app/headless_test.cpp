@@ -69,6 +69,22 @@ void HeadlessTest::commandLine_data()
             << QStringList {"--headless", "--port", ""} << 2 << "--port needs a port name";
     QTest::newRow("port that cannot be opened")
             << QStringList {"--headless", "--port", "/nonexistent/ttyX"} << 1 << "cannot open";
+    QTest::newRow("site latitude past the pole")
+            << QStringList {"--headless", "--port", "virtual", "--profile",
+                            "full",       "--site", "95,10"}
+            << 2 << "latitude must be from -90 to 90";
+    QTest::newRow("site without a longitude")
+            << QStringList {"--headless", "--port", "virtual", "--site", "48.8"} << 2
+            << "--site must be LATITUDE,LONGITUDE";
+    QTest::newRow("slew rate zero")
+            << QStringList {"--headless", "--port", "virtual", "--slew-rate", "0"} << 2
+            << "slew rate must be from 0.1 to 90";
+    QTest::newRow("slew rate not a number")
+            << QStringList {"--headless", "--port", "virtual", "--slew-rate", "fast"} << 2
+            << "--slew-rate must be degrees per second";
+    QTest::newRow("unknown coordinates")
+            << QStringList {"--headless", "--port", "virtual", "--coordinates", "b1950"} << 2
+            << "--coordinates must be auto, date or j2000";
     QTest::newRow("log that cannot be written")
             << QStringList {"--headless", "--port", "virtual", "--log", "/nonexistent/x.log"} << 2
             << "cannot write the log";

@@ -48,6 +48,9 @@ private slots:
     void closingWhileRunningClosesThePortBeforeSaving();
     void settingsThatCannotBeSavedAreReported();
     void mountMenuSwitchesProfilesWhileRunning();
+    void mountSettingsGiveTheSiteRateAndCoordinates();
+    void badStoredMountValues_data();
+    void badStoredMountValues();
 
 private:
     std::unique_ptr<frmMain> makeWindow();
@@ -478,6 +481,77 @@ void ConsoleWindowTest::mountMenuSwitchesProfilesWhileRunning()
     auto next = makeWindow();
     QVERIFY(next->FullProfileButton->isChecked());
     QCOMPARE(next->VerText->text(), QString("5.2"));
+}
+
+void ConsoleWindowTest::mountSettingsGiveTheSiteRateAndCoordinates()
+{
+    PseudoTerminal pty;
+    {
+        auto window = makeWindow();
+        window->FullProfileButton->trigger();
+        startOn(*window, pty);
+        tqx::MountSettingsDialog::setSink([](const tqx::MountSettings &current) {
+            tqx::MountSettings chosen = current;
+            chosen.handControl.siteLatitude = -33.865;
+            chosen.handControl.siteLongitude = 151.21;
+            chosen.handControl.slewRate = 12.5;
+            chosen.handControl.epoch = tqx::CoordinateEpoch::J2000;
+            return std::optional<tqx::MountSettings>(chosen);
+        });
+        window->MountSettingsButton->trigger();
+        tqx::MountSettingsDialog::setSink({});
+        QCOMPARE(exchange(pty, "w", 9), QByteArray("\x21\x33\x36\x01\x97\x0C\x24\x00#", 9));
+        window->close();
+    }
+    QCOMPARE(storedValue("site_latitude"), QString("-33.865"));
+    QCOMPARE(storedValue("site_longitude"), QString("151.21"));
+    QCOMPARE(storedValue("slew_rate"), QString("12.5"));
+    QCOMPARE(storedValue("coordinates"), QString("j2000"));
+
+    auto next = makeWindow();
+    const tqx::HandControlSettings &loaded = next->interpreter().handControlSettings();
+    QCOMPARE(loaded.siteLatitude, -33.865);
+    QCOMPARE(loaded.siteLongitude, 151.21);
+    QCOMPARE(loaded.slewRate, 12.5);
+    QVERIFY(loaded.epoch == tqx::CoordinateEpoch::J2000);
+}
+
+void ConsoleWindowTest::badStoredMountValues_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+
+    QTest::newRow("latitude past the pole") << "site_latitude"
+                                            << "91";
+    QTest::newRow("latitude not a number") << "site_latitude"
+                                           << "north";
+    QTest::newRow("longitude past the date line") << "site_longitude"
+                                                  << "-180.5";
+    QTest::newRow("slew rate zero") << "slew_rate"
+                                    << "0";
+    QTest::newRow("slew rate too fast") << "slew_rate"
+                                        << "1000";
+    QTest::newRow("slew rate not a number") << "slew_rate"
+                                            << "fast";
+    QTest::newRow("coordinates unknown") << "coordinates"
+                                         << "b1950";
+}
+
+// A damaged value gives the default and leaves the rest of the mount settings alone.
+void ConsoleWindowTest::badStoredMountValues()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    storeValue("version_format", "hex");
+    storeValue(key, stored);
+    auto window = makeWindow();
+    const tqx::HandControlSettings &loaded = window->interpreter().handControlSettings();
+    const tqx::HandControlSettings defaults;
+    QCOMPARE(loaded.siteLatitude, defaults.siteLatitude);
+    QCOMPARE(loaded.siteLongitude, defaults.siteLongitude);
+    QCOMPARE(loaded.slewRate, defaults.slewRate);
+    QVERIFY(loaded.epoch == tqx::CoordinateEpoch::Automatic);
+    QVERIFY(loaded.versionFormat == tqx::VersionFormat::Hex);
 }
 
 QTEST_MAIN(ConsoleWindowTest)
