@@ -182,34 +182,31 @@ bool MountPosition::gotoRaDec(Pair target)
 {
     const Instant instant = now();
     const SkyAngles sky = skyFromReported(target, instant.utcMs);
-    if (belowHorizonLimit(normalizedAngles(m_geometry.convert(sky, SkyFrame::Sky, SkyFrame::Horizon,
-                                                              instant.utcMs))
-                                  .second))
+    const SkyAngles horizon = normalizedAngles(
+            m_geometry.convert(sky, SkyFrame::Sky, SkyFrame::Horizon, instant.utcMs));
+    if (belowHorizonLimit(horizon.second))
         return false;
-    restIn(SkyFrame::Sky, instant);
-    const SkyAngles from {m_state.axes[0].positionAt(instant.steadyMs),
-                          m_state.axes[1].positionAt(instant.steadyMs)};
-    m_state.axes = {AxisMotion::toTarget(from.first, sky.first, true, m_configuration.rates,
-                                         instant.steadyMs),
-                    AxisMotion::toTarget(from.second, sky.second, false, m_configuration.rates,
-                                         instant.steadyMs)};
+    startGoto(SkyFrame::Sky, sky, instant);
     return true;
 }
 
 bool MountPosition::gotoAzmAlt(Pair target)
 {
-    const Instant instant = now();
     const SkyAngles horizon {unsignedAngle(target.first), signedAngle(target.second)};
     if (belowHorizonLimit(horizon.second))
         return false;
-    restIn(SkyFrame::Horizon, instant);
-    const SkyAngles from {m_state.axes[0].positionAt(instant.steadyMs),
-                          m_state.axes[1].positionAt(instant.steadyMs)};
-    m_state.axes = {AxisMotion::toTarget(from.first, horizon.first, true, m_configuration.rates,
-                                         instant.steadyMs),
-                    AxisMotion::toTarget(from.second, horizon.second, false, m_configuration.rates,
-                                         instant.steadyMs)};
+    startGoto(SkyFrame::Horizon, horizon, now());
     return true;
+}
+
+void MountPosition::startGoto(SkyFrame frame, SkyAngles target, const Instant &now)
+{
+    restIn(frame, now);
+    const SkyAngles from {m_state.axes[0].positionAt(now.steadyMs),
+                          m_state.axes[1].positionAt(now.steadyMs)};
+    const SlewRates &rates = m_configuration.rates;
+    m_state.axes = {AxisMotion::toTarget(from.first, target.first, true, rates, now.steadyMs),
+                    AxisMotion::toTarget(from.second, target.second, false, rates, now.steadyMs)};
 }
 
 void MountPosition::syncRaDec(Pair position)

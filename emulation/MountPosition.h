@@ -116,6 +116,8 @@ private:
     // Commits stateAt(now), then re-expresses the pointing, standing still, in the frame.
     void restIn(SkyFrame frame, const Instant &now);
     void settle(const Instant &now);
+    // Both coordinates of the frame toward the target at once, from where the mount is now.
+    void startGoto(SkyFrame frame, SkyAngles target, const Instant &now);
     SkyAngles skyFromReported(Pair pair, std::int64_t utcMs) const;
     bool belowHorizonLimit(double altitude) const;
 

@@ -28,6 +28,20 @@ double ttMinusUtcDays(std::int64_t utcMs)
     return (taiMinusUtc + ttMinusTaiSeconds) / 86'400.0;
 }
 
+// The direction turned by the matrix, or by its transpose (the inverse rotation).
+SkyAngles rotated(SkyAngles angles, double matrix[3][3], bool inverse)
+{
+    double from[3], to[3];
+    eraS2c(angles.first, angles.second, from);
+    if (inverse)
+        eraTrxp(matrix, from, to);
+    else
+        eraRxp(matrix, from, to);
+    SkyAngles result;
+    eraC2s(to, &result.first, &result.second);
+    return {eraAnp(result.first), result.second};
+}
+
 } // namespace
 
 SkyAngles normalizedAngles(SkyAngles angles)
@@ -103,22 +117,12 @@ SkyAngles SkyGeometry::convert(SkyAngles angles, SkyFrame from, SkyFrame to,
 
 SkyAngles SkyGeometry::dateFromJ2000(SkyAngles j2000, std::int64_t utcMs) const
 {
-    double mean[3], ofDate[3];
-    eraS2c(j2000.first, j2000.second, mean);
-    eraRxp(slowTerms(utcMs).precessionNutation, mean, ofDate);
-    SkyAngles result;
-    eraC2s(ofDate, &result.first, &result.second);
-    return {eraAnp(result.first), result.second};
+    return rotated(j2000, slowTerms(utcMs).precessionNutation, false);
 }
 
 SkyAngles SkyGeometry::j2000FromDate(SkyAngles ofDate, std::int64_t utcMs) const
 {
-    double date[3], mean[3];
-    eraS2c(ofDate.first, ofDate.second, date);
-    eraTrxp(slowTerms(utcMs).precessionNutation, date, mean);
-    SkyAngles result;
-    eraC2s(mean, &result.first, &result.second);
-    return {eraAnp(result.first), result.second};
+    return rotated(ofDate, slowTerms(utcMs).precessionNutation, true);
 }
 
 } // namespace tqx
