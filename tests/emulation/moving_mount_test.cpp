@@ -251,6 +251,10 @@ TEST_P(SkyViews, rightAscensionDeclinationOfSetAxes)
         const Reading e = precise(x.send("e"));
         EXPECT_LE(unitsApart(e.first, units24(ra)), 1u) << "format " << int(format);
         EXPECT_LE(unitsApart(e.second, units24(dec)), 1u) << "format " << int(format);
+        unsigned ra16 = 0, dec16 = 0;
+        ASSERT_EQ(std::sscanf(x.send("E").c_str(), "%4X,%4X#", &ra16, &dec16), 2);
+        EXPECT_LE(unitsApart(ra16 << 8, units24(ra)) >> 8, 1u);
+        EXPECT_LE(unitsApart(dec16 << 8, units24(dec)) >> 8, 1u);
         const Reading z = precise(x.send("z"));
         EXPECT_LE(unitsApart(z.first, az24), 1u);
         EXPECT_LE(unitsApart(z.second, alt24), 1u);
