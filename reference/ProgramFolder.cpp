@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace tqx {
 
@@ -23,7 +24,15 @@ void setProgramFolder(const QString &folder) { overriddenFolder() = folder; }
 
 QString programFilePath(const QString &fileName)
 {
-    return QDir::toNativeSeparators(QDir(programFolder()).filePath(fileName));
+    const QDir folder(programFolder());
+    const QString beside = QDir::cleanPath(folder.filePath(fileName));
+    if (!QFileInfo::exists(beside)) {
+        const QString installed = QDir::cleanPath(
+                folder.filePath(QLatin1String(installedDataFolder) + QLatin1Char('/') + fileName));
+        if (QFileInfo::exists(installed))
+            return QDir::toNativeSeparators(installed);
+    }
+    return QDir::toNativeSeparators(beside);
 }
 
 } // namespace tqx

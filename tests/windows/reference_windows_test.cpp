@@ -43,6 +43,8 @@ private slots:
     void missingOrDamagedDataFile_data();
     void missingOrDamagedDataFile();
     void openingTwiceGivesOneWindow();
+    void installedDataFolder_data();
+    void installedDataFolder();
     void commandReferenceShowsTheShippedDocument();
     void viewFollowsTheWindowSize_data();
     void viewFollowsTheWindowSize();
@@ -230,6 +232,48 @@ void ReferenceWindowsTest::openingTwiceGivesOneWindow()
     m_console->HelpCommandsButton->trigger();
     QVERIFY(m_console->commandsWindow());
     QVERIFY(m_console->commandsWindow()->isVisible());
+}
+
+// An installed program: the executable in bin/, the data files in share/tqx-orbivo-emulator/.
+void ReferenceWindowsTest::installedDataFolder_data()
+{
+    QTest::addColumn<bool>("damaged"); // the drawing in share is not a picture
+
+    QTest::newRow("both windows open from share") << false;
+    QTest::newRow("a damaged file in share is named in the message") << true;
+}
+
+void ReferenceWindowsTest::installedDataFolder()
+{
+    QFETCH(bool, damaged);
+    const QDir root(m_folder->path());
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    const QString share = root.filePath(QStringLiteral("share/tqx-orbivo-emulator"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(share));
+    for (const char *name : {frmTQXcommands::documentFileName, frmRS232::drawingFileName})
+        QVERIFY(QFile::rename(root.filePath(name), QDir(share).filePath(name)));
+    const QString drawing
+            = QDir::toNativeSeparators(QDir(share).filePath(frmRS232::drawingFileName));
+    if (damaged) {
+        QFile file(drawing);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("GIF89a but truncated");
+    }
+    setProgramFolder(bin);
+
+    frmTQXcommands *commands = openCommandReference();
+    QVERIFY(commands);
+    QVERIFY(commands->CommandsRT->toPlainText().contains("Goto Azm-Alt"));
+    m_console->CableButton->trigger();
+    if (damaged) {
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().endsWith("\r\n" + drawing), qPrintable(m_messages.first()));
+        QVERIFY(!m_console->cableWindow());
+    } else {
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
+        QVERIFY(m_console->cableWindow());
+        QVERIFY(!m_console->cableWindow()->RS232Picture->pixmap().isNull());
+    }
 }
 
 void ReferenceWindowsTest::commandReferenceShowsTheShippedDocument()
