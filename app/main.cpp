@@ -18,6 +18,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX Orbivo Emulator"));
     QApplication::setApplicationVersion(QStringLiteral("1.7"));
+    // Lets the desktop (Wayland in particular) match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tqx.OrbivoEmulator"));
     QIcon icon(QStringLiteral(":/images/program-icon.png"));
     icon.addFile(QStringLiteral(":/images/program-icon-256.png"));
     QApplication::setWindowIcon(icon);
