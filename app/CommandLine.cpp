@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include <unistd.h>
 
@@ -30,27 +31,51 @@ void usageError(const QString &text)
     std::fprintf(stderr, "tqx-orbivo-emulator: %s\nTry --help.\n", qPrintable(text));
 }
 
+template<typename Value>
+struct Choice
+{
+    const char *name;
+    Value value;
+};
+
+// An option that takes one of a few words (in any case): false, with a message listing the words,
+// when it has another.
+template<typename Value>
+bool readChoice(const QCommandLineParser &parser, const QString &option,
+                std::initializer_list<Choice<Value>> choices, Value &chosen)
+{
+    const QString text = parser.value(option).trimmed().toLower();
+    QStringList names;
+    for (const Choice<Value> &choice : choices) {
+        if (text == QLatin1String(choice.name)) {
+            chosen = choice.value;
+            return true;
+        }
+        names.append(QLatin1String(choice.name));
+    }
+    const QString last = names.takeLast();
+    usageError(QStringLiteral("--%1 must be %2 or %3, not \"%4\".")
+                       .arg(option, names.join(QStringLiteral(", ")), last, text));
+    return false;
+}
+
 // Reads the full profile's and the automatic reset's options into `options`; false (with the
 // message given) when one of them is wrong.
 bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options)
 {
-    const QString profile = parser.value(QStringLiteral("profile")).trimmed().toLower();
-    if (profile == QLatin1String("full"))
-        options.profile = Profile::Full;
-    else if (profile != QLatin1String("basic")) {
-        usageError(QStringLiteral("--profile must be basic or full, not \"%1\".").arg(profile));
-        return false;
-    }
-
     HandControlSettings &settings = options.handControl;
-    const QString format = parser.value(QStringLiteral("version-format")).trimmed().toLower();
-    if (format == QLatin1String("hex"))
-        settings.versionFormat = VersionFormat::Hex;
-    else if (format != QLatin1String("binary")) {
-        usageError(
-                QStringLiteral("--version-format must be binary or hex, not \"%1\".").arg(format));
+    if (!readChoice<Profile>(parser, QStringLiteral("profile"),
+                             {{"basic", Profile::Basic}, {"full", Profile::Full}}, options.profile)
+        || !readChoice<VersionFormat>(
+                parser, QStringLiteral("version-format"),
+                {{"binary", VersionFormat::Binary}, {"hex", VersionFormat::Hex}},
+                settings.versionFormat)
+        || !readChoice<CoordinateEpoch>(parser, QStringLiteral("coordinates"),
+                                        {{"auto", CoordinateEpoch::Automatic},
+                                         {"date", CoordinateEpoch::OfDate},
+                                         {"j2000", CoordinateEpoch::J2000}},
+                                        settings.epoch))
         return false;
-    }
     if (parser.isSet(QStringLiteral("model"))) {
         bool ok = false;
         const uint model = parser.value(QStringLiteral("model")).toUInt(&ok, 0);
@@ -87,16 +112,6 @@ bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options
                                .arg(parser.value(QStringLiteral("slew-rate"))));
             return false;
         }
-    }
-    const QString coordinates = parser.value(QStringLiteral("coordinates")).trimmed().toLower();
-    if (coordinates == QLatin1String("date"))
-        settings.epoch = CoordinateEpoch::OfDate;
-    else if (coordinates == QLatin1String("j2000"))
-        settings.epoch = CoordinateEpoch::J2000;
-    else if (coordinates != QLatin1String("auto")) {
-        usageError(QStringLiteral("--coordinates must be auto, date or j2000, not \"%1\".")
-                           .arg(coordinates));
-        return false;
     }
     if (const std::string error = settings.mountError(); !error.empty()) {
         usageError(QString::fromStdString(error));
