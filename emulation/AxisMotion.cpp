@@ -1,5 +1,7 @@
 #include "emulation/AxisMotion.h"
 
+#include "emulation/Angles.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -7,8 +9,6 @@
 namespace tqx {
 
 namespace {
-
-constexpr double fullTurn = 2 * std::numbers::pi;
 
 // The signed shorter way from one angle to another on an axis that goes round.
 double shorterWay(double from, double to)

@@ -1,9 +1,8 @@
 #include "emulation/HandControl.h"
 
+#include "emulation/Angles.h"
 #include "emulation/HexPosition.h"
 #include "emulation/VersionNumber.h"
-
-#include <numbers>
 
 namespace tqx {
 
@@ -18,8 +17,6 @@ std::uint8_t byteAt(std::string_view bytes, std::size_t index)
     return static_cast<std::uint8_t>(bytes[index]);
 }
 
-constexpr double radiansPerDegree = std::numbers::pi / 180;
-
 } // namespace
 
 HandControl::HandControl(const Clocks &clocks)
@@ -28,8 +25,7 @@ HandControl::HandControl(const Clocks &clocks)
     , m_bus(m_mount, m_site, m_dateTime)
 {
     setSettings(m_settings);
-    m_site.set(SiteLocation::fromDegrees(m_settings.siteLatitude, m_settings.siteLongitude));
-    m_mount.siteChanged();
+    useSiteOf(m_settings);
 }
 
 bool HandControl::setSettings(const HandControlSettings &settings)
@@ -40,16 +36,20 @@ bool HandControl::setSettings(const HandControlSettings &settings)
     const bool siteChanged = settings.siteLatitude != m_settings.siteLatitude
             || settings.siteLongitude != m_settings.siteLongitude;
     m_settings = settings;
-    if (siteChanged) {
-        m_site.set(SiteLocation::fromDegrees(settings.siteLatitude, settings.siteLongitude));
-        m_mount.siteChanged();
-    }
+    if (siteChanged)
+        useSiteOf(settings);
     configureMount();
     m_versionReply = settings.versionFormat == VersionFormat::Binary ? version->binaryReply()
                                                                      : version->hexReply();
     m_isFirmware528 = version->isAtLeast(5, 28);
     m_bus.setAccessories(settings.gpsPresent, settings.clockPresent);
     return true;
+}
+
+void HandControl::useSiteOf(const HandControlSettings &settings)
+{
+    m_site.set(SiteLocation::fromDegrees(settings.siteLatitude, settings.siteLongitude));
+    m_mount.siteChanged();
 }
 
 void HandControl::configureMount()

@@ -39,6 +39,8 @@ public:
 private:
     void positionReply(FullAction action, Bytes &out) const;
     void configureMount();
+    // The settings' site replaces the stored one.
+    void useSiteOf(const HandControlSettings &settings);
     void moveTo(FullAction action, std::string_view argument);
     Bytes dateTimeReply(bool zoneInQuarterHours) const;
     void setDateTime(std::string_view argument, bool zoneInQuarterHours);

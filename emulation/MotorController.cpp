@@ -1,8 +1,9 @@
 #include "emulation/MotorController.h"
 
+#include "emulation/Angles.h"
+
 #include <algorithm>
 #include <iterator>
-#include <numbers>
 
 namespace tqx {
 
@@ -38,7 +39,6 @@ std::uint32_t position24(const BusDevice::Request &request)
             | request.data[2];
 }
 
-constexpr double radiansPerArcsecond = std::numbers::pi / (180 * 3600);
 constexpr double siderealArcsecondsPerSecond = 15.041;
 
 // The hand control's button rates 1 to 9, in seconds of arc per second; 0 stops. Faster bytes

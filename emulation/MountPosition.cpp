@@ -1,17 +1,16 @@
 #include "emulation/MountPosition.h"
 
+#include "emulation/Angles.h"
 #include "emulation/DateTimeStore.h"
 #include "emulation/SiteLocation.h"
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace tqx {
 
 namespace {
 
-constexpr double fullTurn = 2 * std::numbers::pi;
 constexpr double twoTo32 = 4294967296.0;
 constexpr double twoTo24 = 16777216.0;
 

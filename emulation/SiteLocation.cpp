@@ -1,5 +1,7 @@
 #include "emulation/SiteLocation.h"
 
+#include "emulation/Angles.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -23,8 +25,6 @@ void putDegrees(double angle, std::uint8_t *bytes)
     bytes[2] = static_cast<std::uint8_t>(seconds % 60);
     bytes[3] = angle < 0 && seconds != 0 ? 1 : 0;
 }
-
-constexpr double radiansPerDegree = 3.14159265358979323846 / 180;
 
 Bytes fraction24(std::uint8_t degrees, std::uint8_t minutes, std::uint8_t seconds,
                  std::uint8_t negative)
