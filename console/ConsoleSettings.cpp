@@ -88,15 +88,6 @@ std::unique_ptr<QSettings> openStore()
     return store;
 }
 
-double positionFrom(const QVariant &stored, double fallback)
-{
-    bool ok = false;
-    const double value = stored.toString().trimmed().toFloat(&ok);
-    if (!ok || !std::isfinite(value) || std::abs(value) > largestPosition)
-        return fallback;
-    return value;
-}
-
 QString positionText(double twips)
 {
     return QString::number(static_cast<long long>(std::lround(twips)));
@@ -121,8 +112,10 @@ ConsoleSettingsValues ConsoleSettings::load() const
         values.comPort = comPort;
 
     values.hcVersion = m_store->value(hcVersionKey, values.hcVersion).toString();
-    values.leftTwips = positionFrom(m_store->value(leftKey), values.leftTwips);
-    values.topTwips = positionFrom(m_store->value(topKey), values.topTwips);
+    values.leftTwips = numberFrom(m_store->value(leftKey), -largestPosition, largestPosition,
+                                  values.leftTwips);
+    values.topTwips = numberFrom(m_store->value(topKey), -largestPosition, largestPosition,
+                                 values.topTwips);
     values.portName = m_store->value(portNameKey).toString();
     values.tcpAddress = m_store->value(tcpAddressKey, values.tcpAddress).toString().trimmed();
     const int tcpPort = m_store->value(tcpPortKey).toString().trimmed().toInt(&ok);
