@@ -1,5 +1,6 @@
 #pragma once
 
+#include "emulation/BusCommandTable.h"
 #include "emulation/Bytes.h"
 
 #include <array>
@@ -25,7 +26,7 @@ public:
     virtual std::optional<Bytes> answer(const Request &request) = 0;
 
     // The firmware version query every device answers.
-    static constexpr std::uint8_t versionCommand = 254;
+    static constexpr std::uint8_t versionCommand = busVersionCommand;
 };
 
 } // namespace tqx

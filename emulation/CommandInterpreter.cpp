@@ -171,6 +171,13 @@ void CommandInterpreter::setProfile(Profile profile)
     m_profile = profile;
 }
 
+DecodeContext CommandInterpreter::decodeContext() const
+{
+    const HandControlSettings &settings = m_handControl.settings();
+    return {m_profile, settings.isEquatorialMount(), settings.versionFormat == VersionFormat::Hex,
+            m_handControl.isFirmware528()};
+}
+
 bool CommandInterpreter::setHandControlSettings(const HandControlSettings &settings)
 {
     return m_handControl.setSettings(settings);

@@ -4,6 +4,7 @@
 #include "emulation/Bytes.h"
 #include "emulation/Clocks.h"
 #include "emulation/ConsoleDisplay.h"
+#include "emulation/ExchangeDecoder.h"
 #include "emulation/HandControl.h"
 #include "emulation/HandControlSettings.h"
 #include "emulation/MountState.h"
@@ -77,6 +78,9 @@ public:
     const MountState &mount() const { return m_mount; }
     // The full profile's hand control and its mount.
     HandControl &handControl() { return m_handControl; }
+    const HandControl &handControl() const { return m_handControl; }
+    // What a decoder needs to know to read the exchanges answered now.
+    DecodeContext decodeContext() const;
 
 private:
     void receiveBasic(const Bytes &received);

@@ -1,19 +1,10 @@
 #include "emulation/GpsReceiver.h"
 
+#include "emulation/BusCommandTable.h"
+
 namespace tqx {
 
-namespace {
-
-enum Command : std::uint8_t {
-    GetLatitude = 1,
-    GetLongitude = 2,
-    GetDate = 3,
-    GetYear = 4,
-    GetTime = 51,
-    IsLinked = 55,
-};
-
-} // namespace
+using namespace GpsCommand;
 
 GpsReceiver::GpsReceiver(const SiteLocation &site, const DateTimeStore &clock)
     : m_site(site)

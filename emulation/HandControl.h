@@ -35,6 +35,8 @@ public:
     MountPosition &mount() { return m_mount; }
     const SiteLocation &site() const { return m_site; }
     const DateTimeStore &dateTime() const { return m_dateTime; }
+    const MountPosition &mount() const { return m_mount; }
+    bool isFirmware528() const { return m_isFirmware528; }
 
 private:
     void positionReply(FullAction action, Bytes &out) const;

@@ -1,31 +1,16 @@
 #include "emulation/MotorController.h"
 
 #include "emulation/Angles.h"
+#include "emulation/BusCommandTable.h"
 
 #include <algorithm>
 #include <iterator>
 
 namespace tqx {
 
-namespace {
+using namespace MotorCommand;
 
-enum Command : std::uint8_t {
-    GetPosition = 1,
-    SetPosition = 4,
-    SlewVariablePositive = 6,
-    SlewVariableNegative = 7,
-    IsGotoDone = 19,
-    SlowGoto = 23,
-    SlewFixedPositive = 36,
-    SlewFixedNegative = 37,
-    EnableCordWrap = 56,
-    DisableCordWrap = 57,
-    SetCordWrapPosition = 58,
-    IsCordWrapEnabled = 59,
-    GetCordWrapPosition = 60,
-    SetGuideRate = 70,
-    GetGuideRate = 71,
-};
+namespace {
 
 Bytes position24(std::uint32_t position)
 {

@@ -1,19 +1,10 @@
 #include "emulation/RealTimeClock.h"
 
+#include "emulation/BusCommandTable.h"
+
 namespace tqx {
 
-namespace {
-
-enum Command : std::uint8_t {
-    GetDate = 3,
-    GetYear = 4,
-    GetTime = 51,
-    SetDate = 131,
-    SetYear = 132,
-    SetTime = 179,
-};
-
-} // namespace
+using namespace ClockCommand;
 
 RealTimeClock::RealTimeClock(DateTimeStore &clock)
     : m_clock(clock)
