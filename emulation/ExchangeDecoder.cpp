@@ -698,3 +698,23 @@ std::string ExchangeDecoder::positionPair(std::string_view text, bool raDec)
 }
 
 } // namespace tqx
+
+namespace tqx {
+
+std::string ExchangeDecoder::trackingMode(std::uint8_t mode) { return trackingText(mode); }
+
+std::string ExchangeDecoder::site(std::string_view bytes)
+{
+    if (bytes.size() != 8)
+        return "not a site: " + countText(bytes.size(), "byte");
+    return siteText(bytes);
+}
+
+std::string ExchangeDecoder::dateTime(std::string_view bytes)
+{
+    if (bytes.size() != 8)
+        return "not a date and time: " + countText(bytes.size(), "byte");
+    return dateTimeText(bytes, true);
+}
+
+} // namespace tqx

@@ -47,6 +47,13 @@ public:
     // A position pair as sent or stored, "XXXX,YYYY" or "XXXXXXXX,YYYYYYYY" with or without the
     // "#" behind it: "RA 05h30m00s Dec +20 00'00\"" or "Az 123 27'00\" Alt +45 00'00\"".
     static std::string positionPair(std::string_view text, bool raDec);
+    // A tracking-mode byte: "2: equatorial north".
+    static std::string trackingMode(std::uint8_t mode);
+    // The eight bytes of a site as "W" sends it: "48 51'24\" N, 2 21'08\" E".
+    static std::string site(std::string_view bytes);
+    // The eight bytes of a date and time as "I" sends it (zone in quarter hours):
+    // "2024-11-12 21:45:30 UTC+01:00".
+    static std::string dateTime(std::string_view bytes);
 
 private:
     DecodeContext m_context;

@@ -299,6 +299,58 @@ void MountPosition::slewAxis(Axis axis, double radiansPerSecond)
             : AxisMotion::atRate(from, radiansPerSecond, instant.steadyMs);
 }
 
+std::optional<MountPosition::GotoProgress> MountPosition::gotoProgress(std::size_t pathPoints) const
+{
+    const Instant instant = now();
+    const State state = stateAt(instant);
+    std::optional<std::int64_t> arrivalMs;
+    for (const AxisMotion &motion : state.axes) {
+        if (motion.isGotoUnderWayAt(instant.steadyMs))
+            arrivalMs = std::max(arrivalMs.value_or(INT64_MIN), motion.arrivalMs());
+    }
+    if (!arrivalMs)
+        return std::nullopt;
+
+    const auto positionAt = [&](std::int64_t steadyMs) {
+        return SkyAngles {state.axes[0].positionAt(steadyMs), state.axes[1].positionAt(steadyMs)};
+    };
+    const auto horizonAt = [&](std::int64_t steadyMs) {
+        return normalizedAngles(m_geometry.convert(positionAt(steadyMs), state.frame,
+                                                   SkyFrame::Horizon, utcAt(instant, steadyMs)));
+    };
+    GotoProgress progress;
+    progress.frame = state.frame;
+    progress.target = normalizedAngles(positionAt(*arrivalMs));
+    const SkyAngles current = positionAt(instant.steadyMs);
+    // The angle between the two directions, by the haversine formula (well-conditioned for the
+    // small angles of a final approach).
+    const double sinHalfSecond = std::sin((progress.target.second - current.second) / 2);
+    const double sinHalfFirst = std::sin((progress.target.first - current.first) / 2);
+    const double haversine = sinHalfSecond * sinHalfSecond
+            + std::cos(current.second) * std::cos(progress.target.second) * sinHalfFirst
+                    * sinHalfFirst;
+    progress.remaining = 2 * std::asin(std::sqrt(std::clamp(haversine, 0.0, 1.0)));
+    const std::size_t points = std::max<std::size_t>(pathPoints, 2);
+    progress.horizonPath.reserve(points);
+    const std::int64_t span = *arrivalMs - instant.steadyMs;
+    for (std::size_t i = 0; i < points; ++i) {
+        const auto offset
+                = static_cast<std::int64_t>(static_cast<double>(span) * static_cast<double>(i)
+                                            / static_cast<double>(points - 1));
+        progress.horizonPath.push_back(horizonAt(instant.steadyMs + offset));
+    }
+    progress.horizonTarget = progress.horizonPath.back();
+    return progress;
+}
+
+bool MountPosition::isSlewing() const
+{
+    const State state = stateAt(now());
+    return std::any_of(state.axes.begin(), state.axes.end(), [](const AxisMotion &motion) {
+        return motion.kind() == AxisMotion::Kind::Rate;
+    });
+}
+
 bool MountPosition::isAxisGotoDone(Axis axis) const
 {
     const Instant instant = now();

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace tqx {
 
@@ -88,6 +90,24 @@ public:
     void slewAxis(Axis axis, double radiansPerSecond);
     bool isAxisGotoDone(Axis axis) const;
 
+    // A goto under way: where it goes, how far it still has to go and the way it takes.
+    struct GotoProgress
+    {
+        // What the goto moves: right ascension and declination (Sky), azimuth and altitude
+        // (Horizon) or an equatorial mount's axes (Equatorial).
+        SkyFrame frame = SkyFrame::Sky;
+        SkyAngles target; // in that frame, of the date
+        double remaining = 0; // radians along the sky
+        // Azimuth and altitude from now to the arrival, evenly spaced in time.
+        std::vector<SkyAngles> horizonPath;
+        SkyAngles horizonTarget; // where the target is in azimuth and altitude on arrival
+    };
+    std::optional<GotoProgress> gotoProgress(std::size_t pathPoints = 32) const;
+    // Tracking modes 1 to 3 follow the sky; 0 and other bytes stand still.
+    bool isTracking() const;
+    // Whether an axis is moving at a set rate (a pass-through slew).
+    bool isSlewing() const;
+
     // Right ascension/declination of the date and azimuth/altitude, in radians, now.
     SkyAngles skyNow() const;
     SkyAngles horizonNow() const;
@@ -107,7 +127,6 @@ private:
 
     Instant now() const;
     std::int64_t utcAt(const Instant &now, std::int64_t steadyMs) const;
-    bool isTracking() const;
     SkyFrame restFrame() const;
     SkyFrame axisFrame() const;
     // The state as it is at the instant: a goto that has arrived has come to rest.
