@@ -73,9 +73,8 @@ void MountView::rebuildRows(const MountReport &report)
         auto *value = new QLabel(QString::fromStdString(row.text), this);
         value->setFont(fixed);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        // The column keeps its width whatever the text, so a changing text never moves the
-        // picture and makes it repaint.
-        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        // The column is wider than the texts, so a changing text never resizes it, moving the
+        // picture and making it repaint.
         value->setMinimumWidth(valueWidth);
         m_rows->addRow(QString::fromStdString(row.label) + QLatin1Char(':'), value);
         m_rowValues.push_back(value);

@@ -147,9 +147,9 @@ void SkyPicture::paintEvent(QPaintEvent *)
         painter.drawText(at + QPointF(3, -3), QString::number(altitude) + QChar(0x00B0));
     }
 
-    // The compass letters just outside the band.
+    // The compass letters just outside the band, on the window's background.
     painter.setFont(font());
-    painter.setPen(text);
+    painter.setPen(colours.color(QPalette::WindowText));
     const QFontMetricsF metrics(font());
     const double reach = rim + 2;
     const struct
