@@ -24,7 +24,8 @@ constexpr const char *ownOptions[] = {"--headless",      "--port",
                                       "--model",         "--unaligned",
                                       "--gps",           "--clock",
                                       "--reset-after",   "--site",
-                                      "--slew-rate",     "--coordinates"};
+                                      "--slew-rate",     "--coordinates",
+                                      "--decode"};
 
 void usageError(const QString &text)
 {
@@ -231,6 +232,9 @@ int runCommandLine(int argc, char *argv[])
     parser.addOption({QStringLiteral("log"),
                       QStringLiteral("Also write the lines to FILE (replacing it)."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("decode"),
+                      QStringLiteral("Add a fourth column to each exchange line: what the command "
+                                     "and the reply mean, in plain words.")});
 
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "tqx-orbivo-emulator: %s\nTry --help.\n",
@@ -259,6 +263,7 @@ int runCommandLine(int argc, char *argv[])
     if (!readMountOptions(parser, options))
         return HeadlessEmulator::UsageError;
     options.logPath = parser.value(QStringLiteral("log"));
+    options.decode = parser.isSet(QStringLiteral("decode"));
 
     TerminationSignals terminations;
     HeadlessEmulator emulator(options, STDOUT_FILENO, STDERR_FILENO);

@@ -7,7 +7,7 @@
 namespace tqx {
 
 std::string ExchangeLine::format(std::int64_t msecsSinceEpoch, const Bytes &command,
-                                 const Bytes &reply)
+                                 const Bytes &reply, std::string_view meaning)
 {
     std::int64_t second = msecsSinceEpoch / 1000;
     std::int64_t millisecond = msecsSinceEpoch % 1000;
@@ -22,7 +22,7 @@ std::string ExchangeLine::format(std::int64_t msecsSinceEpoch, const Bytes &comm
                                .toStdString();
     }
     std::string line;
-    line.reserve(m_secondText.size() + 8 + command.size() + reply.size());
+    line.reserve(m_secondText.size() + 9 + command.size() + reply.size() + meaning.size());
     line += m_secondText;
     line += '.';
     line += static_cast<char>('0' + millisecond / 100);
@@ -32,6 +32,10 @@ std::string ExchangeLine::format(std::int64_t msecsSinceEpoch, const Bytes &comm
     appendDisplayText(line, command);
     line += '\t';
     appendDisplayText(line, reply);
+    if (!meaning.empty()) {
+        line += '\t';
+        line += meaning;
+    }
     line += '\n';
     return line;
 }

@@ -2,6 +2,7 @@
 
 #include "app/ExchangeLine.h"
 #include "app/LineWriter.h"
+#include "emulation/ExchangeDecoder.h"
 #include "session/DisplayText.h"
 
 #include <QDateTime>
@@ -175,11 +176,17 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
 void HeadlessEmulator::stop() { m_session.close(nullptr); }
 
 // One line per answered command: time, command and reply, tab-separated and escaped as the
-// console shows them, so that a test can read it back.
+// console shows them, so that a test can read it back; with --decode, what they mean as well.
 void HeadlessEmulator::writeExchange(qint64 msecsSinceEpoch, const Bytes &command,
                                      const Bytes &reply)
 {
-    writeText(m_exchangeLine.format(msecsSinceEpoch, command, reply));
+    if (!m_options.decode) {
+        writeText(m_exchangeLine.format(msecsSinceEpoch, command, reply));
+        return;
+    }
+    const ExchangeDecoder decoder(m_session.interpreter().decodeContext());
+    writeText(m_exchangeLine.format(msecsSinceEpoch, command, reply,
+                                    decoder.exchange(command, reply)));
 }
 
 // Events on the line are comment lines, so that a reader of the exchanges can skip them.

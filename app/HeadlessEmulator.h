@@ -21,6 +21,9 @@ struct HeadlessOptions
     Profile profile = Profile::Basic;
     HandControlSettings handControl; // the full profile's
     qint64 resetAfterMs = 1000; // nobody is there to press Reset; 0 never resets
+    // Each exchange line ends with a fourth column saying what the exchange means. Off by
+    // default, so that the three-column format that harnesses read stays as it is.
+    bool decode = false;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window

@@ -19,12 +19,42 @@ QVariant LogModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return displayText(line(index.row()));
+    if (role == Qt::ToolTipRole) {
+        const QString meaning = this->meaning(index.row());
+        const QString bytes = displayText(line(index.row()));
+        return meaning.isEmpty() ? bytes : meaning + QLatin1Char('\n') + bytes;
+    }
     return {};
 }
 
-void LogModel::append(const Bytes &line) { m_pending.push_back(line); }
+QString LogModel::meaning(int row) const
+{
+    const Line &entry = m_lines[static_cast<std::size_t>(row)];
+    const ExchangeDecoder decoder(DecodeContext::unpacked(entry.context));
+    switch (entry.kind) {
+    case Kind::Plain:
+        break;
+    case Kind::Command:
+        return QString::fromStdString(decoder.command(entry.bytes));
+    case Kind::Reply:
+        return QString::fromStdString(decoder.reply(entry.command, entry.bytes));
+    }
+    return {};
+}
+
+void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0}); }
+
+void LogModel::appendCommand(const Bytes &command, DecodeContext context)
+{
+    m_pending.push_back({command, {}, Kind::Command, context.packed()});
+}
+
+void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeContext context)
+{
+    m_pending.push_back({reply, command, Kind::Reply, context.packed()});
+}
 
 void LogModel::publish()
 {

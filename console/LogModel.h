@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulation/Bytes.h"
+#include "emulation/ExchangeDecoder.h"
 
 #include <QAbstractListModel>
 
@@ -12,7 +13,8 @@ namespace tqx {
 
 // One of the console's logs: the most recent lines, shown escaped. Lines are appended to a
 // pending batch and reach the view only at publish(), so a burst of exchanges costs the view one
-// update instead of one per line.
+// update instead of one per line. A line's tooltip says what it means; the meaning is worked out
+// only when a tooltip asks, so logging an exchange costs no decoding.
 class LogModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -25,8 +27,13 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
-    // Queues a line; it is shown at the next publish().
+    // Queues a line; it is shown at the next publish(). A line without a context has its bytes
+    // as its tooltip.
     void append(const Bytes &line);
+    // A command, read in the context it was answered in.
+    void appendCommand(const Bytes &command, DecodeContext context);
+    // A reply, read as the answer to its command.
+    void appendReply(const Bytes &reply, const Bytes &command, DecodeContext context);
     // Moves the queued lines into the model, dropping the oldest lines beyond the limit.
     void publish();
     // Removes every line, shown and queued.
@@ -36,13 +43,24 @@ public:
     // has left the model (or not reached it yet).
     int rowOfLine(std::uint64_t lineIndex) const;
 
-    const Bytes &line(int row) const { return m_lines[static_cast<std::size_t>(row)]; }
+    const Bytes &line(int row) const { return m_lines[static_cast<std::size_t>(row)].bytes; }
+    // What the line means, in plain words; empty for a line appended without a context.
+    QString meaning(int row) const;
     bool hasPending() const { return !m_pending.empty(); }
 
 private:
+    enum class Kind : std::uint8_t { Plain, Command, Reply };
+    struct Line
+    {
+        Bytes bytes;
+        Bytes command; // a reply's command
+        Kind kind = Kind::Plain;
+        std::uint8_t context = 0; // DecodeContext::packed()
+    };
+
     std::size_t m_maxLines;
-    std::deque<Bytes> m_lines;
-    std::vector<Bytes> m_pending;
+    std::deque<Line> m_lines;
+    std::vector<Line> m_pending;
     std::uint64_t m_droppedLines = 0; // lines that left the top since the last clear
 };
 

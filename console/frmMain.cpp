@@ -291,7 +291,9 @@ void frmMain::connectHandlers()
     connect(Comm, &EmulatorSession::commandCountChanged, this, &frmMain::SetInputLabel);
     connect(Comm, &EmulatorSession::commandLogCleared, this, &frmMain::InputListClear);
     connect(Comm, &EmulatorSession::replyLogged, this,
-            [this](qint64, const Bytes &, const Bytes &reply) { RespListAddItem(reply); });
+            [this](qint64, const Bytes &command, const Bytes &reply) {
+                RespListAddItem(reply, command);
+            });
     connect(Comm, &EmulatorSession::replySelected, this, &frmMain::RespListSelect);
     connect(Comm, &EmulatorSession::replyCountChanged, this, &frmMain::SetRespLabel);
     connect(Comm, &EmulatorSession::replyLogCleared, this, &frmMain::RespListClear);
@@ -692,9 +694,11 @@ void frmMain::frmMain_SaveLogButton_Click()
                             .arg(QDir::toNativeSeparators(path), errorText));
 }
 
+// The session reports as it answers, so the interpreter's context is the one the line was
+// answered in.
 void frmMain::InputListAddItem(const Bytes &line)
 {
-    m_inputLog->append(line);
+    m_inputLog->appendCommand(line, interpreter().decodeContext());
     scheduleRefresh();
 }
 
@@ -712,9 +716,9 @@ void frmMain::InputListClear()
     m_inputSelection.reset();
 }
 
-void frmMain::RespListAddItem(const Bytes &line)
+void frmMain::RespListAddItem(const Bytes &line, const Bytes &command)
 {
-    m_respLog->append(line);
+    m_respLog->appendReply(line, command, interpreter().decodeContext());
     scheduleRefresh();
 }
 

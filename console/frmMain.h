@@ -135,7 +135,8 @@ public:
     void InputListSelect(quint64 index);
     void SetInputLabel(const QString &text);
     void InputListClear();
-    void RespListAddItem(const Bytes &line);
+    // A reply, with the command it answers (which says what the reply means).
+    void RespListAddItem(const Bytes &line, const Bytes &command);
     void RespListSelect(quint64 index);
     void SetRespLabel(const QString &text);
     void RespListClear();

@@ -169,7 +169,8 @@ bool EmulatorSession::setHandControlSettings(const HandControlSettings &settings
 
 void EmulatorSession::LogUnanswered(const Bytes &bytes, const std::string &reason)
 {
-    m_journal.record(QDateTime::currentMSecsSinceEpoch(), bytes, Bytes());
+    m_journal.recordUnanswered(QDateTime::currentMSecsSinceEpoch(), bytes,
+                               m_interpreter->decodeContext());
     emit unanswered(bytes, QString::fromStdString(reason));
 }
 
@@ -231,7 +232,7 @@ void EmulatorSession::InputListClear()
 
 void EmulatorSession::RespListAddItem(const Bytes &line)
 {
-    m_journal.record(m_commandTime, m_command, line);
+    m_journal.record(m_commandTime, m_command, line, m_interpreter->decodeContext());
     emit replyLogged(m_commandTime, m_command, line);
 }
 

@@ -17,7 +17,14 @@ struct RecordHeader
     std::int64_t msecsSinceEpoch;
     std::uint32_t commandSize;
     std::uint32_t replySize;
+    std::uint8_t context; // DecodeContext::packed()
+    std::uint8_t unanswered;
 };
+
+QByteArray fromStd(const std::string &text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Reads the stored exchanges from `in` and writes them as text to `out`.
 bool writeText(QIODevice &in, QIODevice &out)
@@ -31,8 +38,17 @@ bool writeText(QIODevice &in, QIODevice &out)
             return false;
         const QByteArray when
                 = exchangeTimeText(QDateTime::fromMSecsSinceEpoch(header.msecsSinceEpoch)).toUtf8();
-        const QByteArray lines = when + "\tcommand\t" + displayText(command.toStdString()).toUtf8()
-                + '\n' + when + "\treply\t" + displayText(reply.toStdString()).toUtf8() + '\n';
+        const Bytes commandBytes = command.toStdString();
+        const Bytes replyBytes = reply.toStdString();
+        const ExchangeDecoder decoder(DecodeContext::unpacked(header.context));
+        const QByteArray commandMeaning
+                = fromStd(header.unanswered ? decoder.unanswered(commandBytes)
+                                            : decoder.command(commandBytes));
+        const QByteArray replyMeaning
+                = fromStd(header.unanswered ? "no reply" : decoder.reply(commandBytes, replyBytes));
+        const QByteArray lines = when + "\tcommand\t" + displayText(commandBytes).toUtf8() + '\t'
+                + commandMeaning + '\n' + when + "\treply\t" + displayText(replyBytes).toUtf8()
+                + '\t' + replyMeaning + '\n';
         if (out.write(lines) != lines.size())
             return false;
     }
@@ -47,10 +63,27 @@ ExchangeJournal::ExchangeJournal()
     m_onDisk = m_file.open();
 }
 
-void ExchangeJournal::record(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply)
+void ExchangeJournal::record(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
+                             DecodeContext context)
 {
-    const RecordHeader header {msecsSinceEpoch, static_cast<std::uint32_t>(command.size()),
-                               static_cast<std::uint32_t>(reply.size())};
+    append(msecsSinceEpoch, command, reply, context, false);
+}
+
+void ExchangeJournal::recordUnanswered(std::int64_t msecsSinceEpoch, const Bytes &bytes,
+                                       DecodeContext context)
+{
+    append(msecsSinceEpoch, bytes, Bytes(), context, true);
+}
+
+void ExchangeJournal::append(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
+                             DecodeContext context, bool unanswered)
+{
+    RecordHeader header {};
+    header.msecsSinceEpoch = msecsSinceEpoch;
+    header.commandSize = static_cast<std::uint32_t>(command.size());
+    header.replySize = static_cast<std::uint32_t>(reply.size());
+    header.context = context.packed();
+    header.unanswered = unanswered ? 1 : 0;
     m_record.clear();
     m_record.append(reinterpret_cast<const char *>(&header), sizeof header);
     m_record.append(command.data(), static_cast<qsizetype>(command.size()));

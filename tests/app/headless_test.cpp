@@ -23,11 +23,14 @@ private slots:
     void commandLine_data();
     void commandLine();
     void virtualPortEndToEndAndSigterm();
+    void decodeAddsWhatEachExchangeMeans();
     void lostPortEndsWithFailure();
 
 private:
     void start(QProcess &process, const QStringList &arguments);
     QString waitForListening(QProcess &process);
+    // Opens the virtual port's link as a client would, in raw mode; -1 when it cannot.
+    int openVirtualClient();
 
     std::unique_ptr<QTemporaryDir> m_runtime;
 };
@@ -105,6 +108,38 @@ void HeadlessTest::commandLine()
     QVERIFY2(printed.contains(output), qPrintable(printed));
 }
 
+int HeadlessTest::openVirtualClient()
+{
+    const QString link = m_runtime->filePath("tqx-orbivo-emulator.pty");
+    const int client = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    if (client < 0)
+        return -1;
+    termios settings {};
+    tcgetattr(client, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(client, TCSANOW, &settings);
+    return client;
+}
+
+namespace {
+
+// Writes a command and reads the reply's length in bytes; a read that fails ends it early.
+QByteArray exchangeOn(int client, const QByteArray &command, int replyLength)
+{
+    [[maybe_unused]] const ssize_t n = ::write(client, command.constData(), command.size());
+    QByteArray reply;
+    while (reply.size() < replyLength) {
+        char buffer[64];
+        const ssize_t got = ::read(client, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        reply.append(buffer, got);
+    }
+    return reply;
+}
+
+} // namespace
+
 void HeadlessTest::virtualPortEndToEndAndSigterm()
 {
     const QString log = m_runtime->filePath("exchange.log");
@@ -115,23 +150,10 @@ void HeadlessTest::virtualPortEndToEndAndSigterm()
     QVERIFY2(listening.contains(link), qPrintable(listening));
     QVERIFY(QFileInfo(link).isSymLink());
 
-    const int client = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
+    const int client = openVirtualClient();
     QVERIFY(client >= 0);
-    termios settings {};
-    tcgetattr(client, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(client, TCSANOW, &settings);
     auto exchange = [client](const QByteArray &command, int replyLength) {
-        [[maybe_unused]] const ssize_t n = ::write(client, command.constData(), command.size());
-        QByteArray reply;
-        while (reply.size() < replyLength) {
-            char buffer[64];
-            const ssize_t got = ::read(client, buffer, sizeof buffer);
-            if (got <= 0)
-                break;
-            reply.append(buffer, got);
-        }
-        return reply;
+        return exchangeOn(client, command, replyLength);
     };
     QCOMPARE(exchange("E", 10), QByteArray("310C,0BBB#"));
     QCOMPARE(exchange("V", 2), QByteArray("41"));
@@ -166,6 +188,35 @@ void HeadlessTest::virtualPortEndToEndAndSigterm()
     QVERIFY(logFile.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(logFile.readAll()).split('\n', Qt::SkipEmptyParts),
              QStringList(events + lines));
+}
+
+// With --decode each exchange line ends with what the command and the reply mean.
+void HeadlessTest::decodeAddsWhatEachExchangeMeans()
+{
+    QProcess process;
+    start(process, {"--headless", "--port", "virtual", "--profile", "full", "--decode"});
+    QVERIFY(waitForListening(process).startsWith("Listening on a virtual port"));
+    const int client = openVirtualClient();
+    QVERIFY(client >= 0);
+    QCOMPARE(exchangeOn(client, "r3AAAAA00,0E38E300", 1), QByteArray("#"));
+    QCOMPARE(exchangeOn(client, "V", 3), QByteArray("\x04\x15#", 3));
+    QCOMPARE(exchangeOn(client, QByteArray("P\x01\x10\xfe\x00\x00\x00\x02", 8), 3),
+             QByteArray("\x07\x0f#", 3));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    ::close(client);
+
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput())
+                                      .split('\n', Qt::SkipEmptyParts)
+                                      .filter(QRegularExpression("^[^#]"));
+    const QStringList expected {
+            "\tr3AAAAA00,0E38E300\t#\tgoto RA 05h30m00s Dec +20 00'00\" -> acknowledged",
+            "\tV\t\\x04\\x15#\thand-control version -> version 4.21",
+            "\tP\\x01\\x10\\xFE\\x00\\x00\\x00\\x02\t\\x07\\x0F#\tpass-through to the RA motor: "
+            "get firmware version (2 bytes) -> version 7.15"};
+    QCOMPARE(lines.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i)
+        QVERIFY2(lines[i].endsWith(expected[i]), qPrintable(lines[i]));
 }
 
 void HeadlessTest::lostPortEndsWithFailure()

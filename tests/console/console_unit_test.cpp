@@ -18,6 +18,7 @@ private slots:
     void logKeepsTheNewestLines();
     void batchLargerThanTheLog();
     void clearRestartsLineIndexes();
+    void tooltipsSayWhatLinesMean();
 };
 
 void ConsoleUnitTest::displayText_data()
@@ -112,6 +113,33 @@ void ConsoleUnitTest::clearRestartsLineIndexes()
     log.publish();
     QCOMPARE(log.rowOfLine(0), 0);
     QCOMPARE(log.index(0).data().toString(), QString("first"));
+}
+
+// Each line is read in the context it was logged in, and a reply as the answer to its command;
+// the lines that leave the top of a capped log take their meaning with them.
+void ConsoleUnitTest::tooltipsSayWhatLinesMean()
+{
+    tqx::LogModel log(nullptr, 3);
+    const tqx::DecodeContext basic {tqx::Profile::Basic, true, false, false};
+    const tqx::DecodeContext fullAltAz {tqx::Profile::Full, false, false, false};
+    const tqx::Bytes versionQuery("P\x01\x10\xfe\x00\x00\x00\x02", 8);
+    log.append("plain");
+    log.appendCommand("R3AAA,0E38", basic);
+    log.appendReply("#", versionQuery, basic);
+    log.appendReply(tqx::Bytes("\x07\x0f#", 3), versionQuery, fullAltAz);
+    log.publish();
+    QCOMPARE(log.rowCount(), 3);
+    const auto tip = [&](int row) { return log.index(row).data(Qt::ToolTipRole).toString(); };
+    QCOMPARE(tip(0), QString("goto RA 05h30m00s Dec +20 00'00\"\nR3AAA,0E38"));
+    QCOMPARE(tip(1), QString("acknowledged; the basic profile sends no data\n#"));
+    QCOMPARE(tip(2), QString("version 7.15\n\\x07\\x0F#"));
+    QCOMPARE(log.index(2).data(Qt::DisplayRole).toString(), QString("\\x07\\x0F#"));
+
+    tqx::LogModel plain;
+    plain.append("E");
+    plain.publish();
+    QCOMPARE(plain.meaning(0), QString());
+    QCOMPARE(plain.index(0).data(Qt::ToolTipRole).toString(), QString("E"));
 }
 
 QTEST_MAIN(ConsoleUnitTest)

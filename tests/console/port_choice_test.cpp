@@ -326,17 +326,27 @@ void PortChoiceTest::saveLogAs()
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = saved.readAll().split('\n');
     QCOMPARE(lines.size(), 5); // four lines and the empty piece after the last line break
+    // Time, kind, bytes as the console shows them, and what they mean.
     const QRegularExpression line(
-            R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t(command|reply)\t(.*)$)");
-    const QStringList expected {"command\tE", "reply\t310C,0BBB#", "command\tT\\x02", "reply\t#"};
+            R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t(command|reply)\t([^\t]*)\t([^\t]*)$)");
+    const QStringList expected {"command\tE\tget right ascension/declination, 16-bit",
+                                "reply\t310C,0BBB#\tRA 04h35m54s Dec +16 30'00\"",
+                                "command\tT\\x02\tset tracking mode 2: equatorial north",
+                                "reply\t#\tacknowledged"};
     for (int i = 0; i < 4; ++i) {
         const QString text = QString::fromUtf8(lines[i]);
         QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
         QVERIFY2(text.endsWith(expected[i]), qPrintable(text));
     }
 
-    // Copy takes the selected line as the log shows it.
+    // A line's tooltip says what it means, then shows its bytes.
     window.refreshDisplay();
+    const QModelIndex trackingReply = window.RespList->model()->index(1, 0);
+    QCOMPARE(trackingReply.data(Qt::ToolTipRole).toString(), QString("acknowledged\n#"));
+    QCOMPARE(window.InputList->model()->index(1, 0).data(Qt::ToolTipRole).toString(),
+             QString("set tracking mode 2: equatorial north\nT\\x02"));
+
+    // Copy takes the selected line as the log shows it.
     window.InputList->setFocus();
     window.InputList->setCurrentIndex(window.InputList->model()->index(1, 0));
     window.CopyLogButton->trigger();

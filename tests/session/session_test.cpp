@@ -3,6 +3,8 @@
 #include "ScriptedTransport.h"
 #include "session/EmulatorSession.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using tqx::Bytes;
@@ -62,6 +64,7 @@ private slots:
     void versionReplyFollowsTheSetter();
     void clientLeavingEmptiesTheBuffer();
     void resetAndClear();
+    void savedLogSaysWhatEachExchangeMeant();
     void failures_data();
     void failures();
 };
@@ -128,6 +131,39 @@ void SessionTest::resetAndClear()
     const QStringList cleared = recorder.taken();
     QVERIFY(cleared.contains("commands cleared") && cleared.contains("replies cleared"));
     QCOMPARE(session.journal().exchanges(), quint64(0));
+}
+
+// Each exchange is read in the context it was answered in, even after the profile changed.
+void SessionTest::savedLogSaysWhatEachExchangeMeant()
+{
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    QVERIFY(session.open(nullptr));
+    const QByteArray versionQuery("P\x01\x10\xfe\x00\x00\x00\x02", 8);
+    transport->deliver(versionQuery);
+    session.setProfile(tqx::Profile::Full);
+    transport->deliver(versionQuery);
+    // An unknown command in the full profile is dropped when the profile changes.
+    transport->deliver("Qx");
+    session.setProfile(tqx::Profile::Basic);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("log.txt");
+    QString errorText;
+    QVERIFY2(session.journal().saveTo(path, &errorText), qPrintable(errorText));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QStringList meanings;
+    for (const QByteArray &line : saved.readAll().split('\n')) {
+        if (!line.isEmpty())
+            meanings << QString::fromUtf8(line.split('\t').value(3));
+    }
+    QCOMPARE(meanings,
+             QStringList({"pass-through to the RA motor: get firmware version (2 bytes)",
+                          "acknowledged; the basic profile sends no data",
+                          "pass-through to the RA motor: get firmware version (2 bytes)",
+                          "version 7.15", "unanswered: unknown command", "no reply"}));
 }
 
 void SessionTest::failures_data()
