@@ -1,11 +1,13 @@
 // Round-trip latency over a pseudo-terminal: a client thread writes "E" and waits for the 10-byte
-// reply, against (a) the console window (offscreen, logging on) and (b) a bare QSerialPort
-// responder, the baseline. Then a long run against (a) compares the last exchanges with the first
-// and reports the process's peak memory.
+// reply, against (a) the console window (offscreen, logging on), (b) a bare QSerialPort
+// responder, the baseline, and (c) the console with the mount view open on a slewing mount in the
+// full profile. Then a long run against (a) compares the last exchanges with the first and
+// reports the process's peak memory.
 //
 //   bench_console_roundtrip [exchanges=20000] [long-run exchanges=1000000]
 
 #include "bench/RoundTrip.h"
+#include "console/MountView.h"
 #include "console/frmMain.h"
 #include "session/EmulatorSession.h"
 
@@ -105,20 +107,53 @@ struct BareResponder
     }
 };
 
-// Both responders at once, the client alternating between them in rounds, so that the machine's
-// changing load weighs on both alike.
-void compare(int exchanges, std::vector<double> &console, std::vector<double> &bare)
+// The console in the full profile with the mount view shown, so that the view looks at the mount
+// once per display frame while the console answers.
+struct ConsoleWithMountView
+{
+    ConsoleResponder console;
+    tqx::MountView view {console.window.interpreter(), &console.window};
+
+    ConsoleWithMountView()
+    {
+        console.window.chooseProfile(tqx::Profile::Full);
+        view.show();
+    }
+};
+
+// Starts a long goto, so that the mount moves and the view has something new every frame.
+bool startGoto(int master)
+{
+    static constexpr char gotoCommand[] = "r6AAAAA00,0E38E300";
+    if (::write(master, gotoCommand, sizeof gotoCommand - 1) != sizeof gotoCommand - 1)
+        return false;
+    pollfd pending {master, POLLIN, 0};
+    char reply = 0;
+    return ::poll(&pending, 1, 5000) > 0 && ::read(master, &reply, 1) == 1 && reply == '#';
+}
+
+// The responders at once, the client alternating between them in rounds, so that the machine's
+// changing load weighs on all alike.
+void compare(int exchanges, std::vector<double> &console, std::vector<double> &bare,
+             std::vector<double> &withView)
 {
     ConsoleResponder a;
     BareResponder b;
+    ConsoleWithMountView c;
     constexpr int rounds = 20;
     std::thread client([&] {
+        if (!startGoto(c.console.pty.master))
+            std::fprintf(stderr, "the goto was not accepted\n");
+        const auto take = [&](int master, std::vector<double> &into) {
+            const std::vector<double> latencies = runClient(master, exchanges / rounds);
+            into.insert(into.end(), latencies.begin(), latencies.end());
+        };
         for (int round = 0; round < rounds; ++round) {
-            const std::vector<double> fromA = runClient(a.pty.master, exchanges / rounds);
-            const std::vector<double> fromB = runClient(b.pty.master, exchanges / rounds);
-            console.insert(console.end(), fromA.begin(), fromA.end());
-            bare.insert(bare.end(), fromB.begin(), fromB.end());
+            take(a.pty.master, console);
+            take(b.pty.master, bare);
+            take(c.console.pty.master, withView);
         }
+        std::printf("mount view: %d looks found a change\n", c.view.changeCount());
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     QApplication::exec();
@@ -144,14 +179,18 @@ int main(int argc, char *argv[])
     const int exchanges = argc > 1 ? std::atoi(argv[1]) : 20'000;
     const int longRun = argc > 2 ? std::atoi(argv[2]) : 1'000'000;
 
-    std::vector<double> console, bare;
-    compare(exchanges, console, bare);
+    std::vector<double> console, bare, withView;
+    compare(exchanges, console, bare, withView);
     report("(b) bare QSerialPort", bare);
     report("(a) console window", console);
+    report("(c) console with mount view", withView);
     std::printf("median ratio a/b: %.2f (goal <= 1.1)\n",
                 percentile(console, 0.5) / percentile(bare, 0.5));
     std::printf("p99 ratio a/b: %.2f (goal <= 1.5)\n",
                 percentile(console, 0.99) / percentile(bare, 0.99));
+    std::printf("median ratio c/b: %.2f (goal <= 1.1)\n",
+                percentile(withView, 0.5) / percentile(bare, 0.5));
+    std::printf("p99 ratio c/b: %.2f\n", percentile(withView, 0.99) / percentile(bare, 0.99));
 
     if (longRun <= 0)
         return 0;

@@ -2,10 +2,11 @@
 
 #include "console/SkyPicture.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 
 #include <algorithm>
@@ -70,15 +71,37 @@ void MountView::rebuildRows(const MountReport &report)
     const int valueWidth = QFontMetrics(fixed).horizontalAdvance(
             QString(valueColumnCharacters, QLatin1Char('0')));
     for (const MountReport::Row &row : report.rows) {
-        auto *value = new QLabel(QString::fromStdString(row.text), this);
+        // A read-only line rather than a selectable label: the label lays its text out as a
+        // rich-text document on every change, several times a second per row here.
+        auto *value = new QLineEdit(QString::fromStdString(row.text), this);
+        value->setReadOnly(true);
+        value->setFrame(false);
+        value->setFocusPolicy(Qt::ClickFocus);
         value->setFont(fixed);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         // The column is wider than the texts, so a changing text never resizes it, moving the
         // picture and making it repaint.
         value->setMinimumWidth(valueWidth);
         m_rows->addRow(QString::fromStdString(row.label) + QLatin1Char(':'), value);
         m_rowValues.push_back(value);
     }
+    colourValuesAsText();
+}
+
+void MountView::colourValuesAsText()
+{
+    // The values read as text on the window, not as input fields.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+    colours.setColor(QPalette::Text, colours.color(QPalette::WindowText));
+    for (QLineEdit *value : m_rowValues)
+        value->setPalette(colours);
+}
+
+void MountView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        colourValuesAsText();
 }
 
 void MountView::updateRowTexts(const MountReport &report)

@@ -12,7 +12,7 @@
 #include <vector>
 
 class QFormLayout;
-class QLabel;
+class QLineEdit;
 
 namespace tqx {
 
@@ -51,15 +51,17 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void rebuildRows(const MountReport &report);
     void updateRowTexts(const MountReport &report);
+    void colourValuesAsText();
     int frameIntervalMs() const;
 
     const CommandInterpreter &m_interpreter;
     QFormLayout *m_rows = nullptr;
-    std::vector<QLabel *> m_rowValues; // in the order of the report's rows
+    std::vector<QLineEdit *> m_rowValues; // in the order of the report's rows
     SkyPicture *m_picture = nullptr;
     QTimer m_frameTimer;
     MountReport m_shown;

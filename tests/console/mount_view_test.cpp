@@ -7,6 +7,7 @@
 #include "emulation/FullExchange.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTest>
 
@@ -264,7 +265,10 @@ void MountViewTest::profileSwitchRebuildsTheRows()
     ParisAtNight mount;
     MountView view(mount.interpreter);
     QCOMPARE(view.rowText("Site"), QString("48 51'24\" N, 2 21'08\" E"));
-    QCOMPARE(view.findChildren<QLabel *>().size(), 2 * 10);
+    QCOMPARE(view.findChildren<QLabel *>().size(), 10);
+    QCOMPARE(view.findChildren<QLineEdit *>().size(), 10);
+    for (const QLineEdit *value : view.findChildren<QLineEdit *>())
+        QVERIFY(value->isReadOnly());
 
     mount.interpreter.setProfile(tqx::Profile::Basic);
     view.refresh();
@@ -272,13 +276,15 @@ void MountViewTest::profileSwitchRebuildsTheRows()
     QCOMPARE(view.rowText("Motion"), QString("none: a goto stores its position at once"));
     QVERIFY(!view.rowText("RA/Dec (E)").isEmpty());
     // The full profile's labels and values are gone, not hidden.
-    QCOMPARE(view.findChildren<QLabel *>().size(), 2 * 5);
+    QCOMPARE(view.findChildren<QLabel *>().size(), 5);
+    QCOMPARE(view.findChildren<QLineEdit *>().size(), 5);
 
     mount.interpreter.setProfile(tqx::Profile::Full);
     view.refresh();
     QCOMPARE(view.rowText("Site"), QString("48 51'24\" N, 2 21'08\" E"));
     QVERIFY(view.rowText("RA/Dec (E)").isNull());
-    QCOMPARE(view.findChildren<QLabel *>().size(), 2 * 10);
+    QCOMPARE(view.findChildren<QLabel *>().size(), 10);
+    QCOMPARE(view.findChildren<QLineEdit *>().size(), 10);
 }
 
 void MountViewTest::frameTimerRunsOnlyWhileShown()
