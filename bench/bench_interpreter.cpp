@@ -2,6 +2,8 @@
 // that only the interpreter's own work is measured.
 
 #include "emulation/CommandInterpreter.h"
+#include "emulation/ExchangeDecoder.h"
+#include "emulation/MountReport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -150,6 +152,40 @@ void BM_BlockedAppend(benchmark::State &state)
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_BlockedAppend);
+
+// What decoding one exchange costs: headless --decode does it for every line it writes.
+void decode(benchmark::State &state, const tqx::Bytes &command, const tqx::Bytes &reply)
+{
+    const tqx::ExchangeDecoder decoder({tqx::Profile::Full, true, false, false});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decoder.exchange(command, reply));
+}
+
+void BM_DecodeGoto32(benchmark::State &state) { decode(state, "r3AAAAA00,0E38E300", "#"); }
+BENCHMARK(BM_DecodeGoto32);
+
+void BM_DecodeGetPosition32(benchmark::State &state) { decode(state, "e", "310C0500,0BBB0500#"); }
+BENCHMARK(BM_DecodeGetPosition32);
+
+void BM_DecodePassThrough(benchmark::State &state)
+{
+    decode(state, tqx::bytesOf({'P', 1, 16, 254, 0, 0, 0, 2}), tqx::bytesOf({7, 15, '#'}));
+}
+BENCHMARK(BM_DecodePassThrough);
+
+// What the mount view reads once per frame of the display, during a goto.
+void BM_MountReportWhileSlewing(benchmark::State &state)
+{
+    ReplayPort port;
+    NullDisplay display;
+    tqx::CommandInterpreter interpreter(port, display);
+    interpreter.setProfile(tqx::Profile::Full);
+    port.next = "r6AAAAA00,0E38E300";
+    interpreter.frmMain_Comm_OnComm();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tqx::MountReport::of(interpreter));
+}
+BENCHMARK(BM_MountReportWhileSlewing);
 
 } // namespace
 
