@@ -1,8 +1,9 @@
 // Round-trip latency over a pseudo-terminal: a client thread writes "E" and waits for the 10-byte
 // reply, against (a) the console window (offscreen, logging on), (b) a bare QSerialPort
-// responder, the baseline, and (c) the console with the mount view open on a slewing mount in the
-// full profile. Then a long run against (a) compares the last exchanges with the first and
-// reports the process's peak memory.
+// responder, the baseline, (c) the console in the full profile, its mount slewing, with the mount
+// view open, and (d) the same console without the view, which tells the view's own cost. Then a
+// long run against (a) compares the last exchanges with the first and reports the process's peak
+// memory.
 //
 //   bench_console_roundtrip [exchanges=20000] [long-run exchanges=1000000]
 
@@ -107,18 +108,26 @@ struct BareResponder
     }
 };
 
-// The console in the full profile with the mount view shown, so that the view looks at the mount
-// once per display frame while the console answers.
-struct ConsoleWithMountView
+// The console in the full profile, where "E" is answered from the moving mount; with the mount
+// view shown, the view looks at the mount once per display frame while the console answers.
+struct FullProfileConsole
 {
     ConsoleResponder console;
-    tqx::MountView view {console.window.interpreter(), &console.window};
+    tqx::MountView *view = nullptr;
 
-    ConsoleWithMountView()
+    explicit FullProfileConsole(bool showMountView)
     {
         console.window.chooseProfile(tqx::Profile::Full);
-        view.show();
+        if (showMountView) {
+            view = new tqx::MountView(console.window.interpreter(), &console.window);
+            view->show();
+        }
     }
+};
+
+struct Latencies
+{
+    std::vector<double> console, bare, withView, fullProfile;
 };
 
 // Starts a long goto, so that the mount moves and the view has something new every frame.
@@ -134,26 +143,27 @@ bool startGoto(int master)
 
 // The responders at once, the client alternating between them in rounds, so that the machine's
 // changing load weighs on all alike.
-void compare(int exchanges, std::vector<double> &console, std::vector<double> &bare,
-             std::vector<double> &withView)
+void compare(int exchanges, Latencies &latencies)
 {
     ConsoleResponder a;
     BareResponder b;
-    ConsoleWithMountView c;
+    FullProfileConsole c(true);
+    FullProfileConsole d(false);
     constexpr int rounds = 20;
     std::thread client([&] {
-        if (!startGoto(c.console.pty.master))
-            std::fprintf(stderr, "the goto was not accepted\n");
+        if (!startGoto(c.console.pty.master) || !startGoto(d.console.pty.master))
+            std::fprintf(stderr, "a goto was not accepted\n");
         const auto take = [&](int master, std::vector<double> &into) {
-            const std::vector<double> latencies = runClient(master, exchanges / rounds);
-            into.insert(into.end(), latencies.begin(), latencies.end());
+            const std::vector<double> round = runClient(master, exchanges / rounds);
+            into.insert(into.end(), round.begin(), round.end());
         };
         for (int round = 0; round < rounds; ++round) {
-            take(a.pty.master, console);
-            take(b.pty.master, bare);
-            take(c.console.pty.master, withView);
+            take(a.pty.master, latencies.console);
+            take(b.pty.master, latencies.bare);
+            take(c.console.pty.master, latencies.withView);
+            take(d.console.pty.master, latencies.fullProfile);
         }
-        std::printf("mount view: %d looks found a change\n", c.view.changeCount());
+        std::printf("mount view: %d looks found a change\n", c.view->changeCount());
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     QApplication::exec();
@@ -179,11 +189,14 @@ int main(int argc, char *argv[])
     const int exchanges = argc > 1 ? std::atoi(argv[1]) : 20'000;
     const int longRun = argc > 2 ? std::atoi(argv[2]) : 1'000'000;
 
-    std::vector<double> console, bare, withView;
-    compare(exchanges, console, bare, withView);
+    Latencies latencies;
+    compare(exchanges, latencies);
+    const std::vector<double> &console = latencies.console, &bare = latencies.bare,
+                              &withView = latencies.withView;
     report("(b) bare QSerialPort", bare);
     report("(a) console window", console);
     report("(c) console with mount view", withView);
+    report("(d) console, full profile", latencies.fullProfile);
     std::printf("median ratio a/b: %.2f (goal <= 1.1)\n",
                 percentile(console, 0.5) / percentile(bare, 0.5));
     std::printf("p99 ratio a/b: %.2f (goal <= 1.5)\n",
@@ -191,6 +204,8 @@ int main(int argc, char *argv[])
     std::printf("median ratio c/b: %.2f (goal <= 1.1)\n",
                 percentile(withView, 0.5) / percentile(bare, 0.5));
     std::printf("p99 ratio c/b: %.2f\n", percentile(withView, 0.99) / percentile(bare, 0.99));
+    std::printf("median ratio c/d, the mount view's own cost: %.2f\n",
+                percentile(withView, 0.5) / percentile(latencies.fullProfile, 0.5));
 
     if (longRun <= 0)
         return 0;
