@@ -114,6 +114,8 @@ frmMain::~frmMain()
 {
     // The session goes on reporting while it closes; nothing more is shown.
     Comm->disconnect(this);
+    // The mount view reads the session's interpreter, so it goes before the session does.
+    delete m_mountView;
 }
 
 void frmMain::buildControls()
@@ -262,6 +264,9 @@ void frmMain::buildMenu()
     MountMenu->setToolTipsVisible(true);
     MountMenu->addSeparator();
     MountSettingsButton = MountMenu->addAction(QStringLiteral("Mount settings..."));
+    ShowMountButton = MountMenu->addAction(QStringLiteral("Show mount"));
+    ShowMountButton->setToolTip(
+            QStringLiteral("Where the mount points and how it moves, with a picture of the sky"));
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     AboutButton = HelpMenu->addAction(QStringLiteral("About TQX Orbivo Emulator"));
     HelpMenu->addSeparator();
@@ -305,6 +310,7 @@ void frmMain::connectHandlers()
     connect(FullProfileButton, &QAction::triggered, this, [this] { chooseProfile(Profile::Full); });
     connect(MountSettingsButton, &QAction::triggered, this,
             &frmMain::frmMain_MountSettingsButton_Click);
+    connect(ShowMountButton, &QAction::triggered, this, &frmMain::frmMain_ShowMountButton_Click);
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &EmulatorSession::portFailed, this, &frmMain::onPortFailed, Qt::QueuedConnection);
     connect(Comm, &EmulatorSession::clientConnected, this,
@@ -657,6 +663,19 @@ void frmMain::frmMain_CableButton_Click()
     if (!m_cableWindow)
         m_cableWindow = frmRS232::load(ProgramVersion);
     showReferenceWindow(m_cableWindow);
+}
+
+// One mount view, made when first asked for and placed beside the console; asking again brings it
+// back where the user left it.
+void frmMain::frmMain_ShowMountButton_Click()
+{
+    if (!m_mountView) {
+        m_mountView = new MountView(interpreter(), this);
+        m_mountView->placeBeside(this);
+    }
+    m_mountView->show();
+    m_mountView->raise();
+    m_mountView->activateWindow();
 }
 
 void frmMain::showReferenceWindow(QWidget *window)

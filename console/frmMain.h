@@ -3,6 +3,7 @@
 #include "console/ConsoleSettings.h"
 #include "console/LogView.h"
 #include "console/MountSettingsDialog.h"
+#include "console/MountView.h"
 #include "console/TcpPortDialog.h"
 #include "emulation/Bytes.h"
 #include "reference/frmAbout.h"
@@ -72,6 +73,7 @@ public:
     QAction *BasicProfileButton = nullptr;
     QAction *FullProfileButton = nullptr;
     QAction *MountSettingsButton = nullptr;
+    QAction *ShowMountButton = nullptr;
     QMenu *HelpMenu = nullptr;
     QAction *AboutButton = nullptr;
     QAction *HelpCommandsButton = nullptr;
@@ -95,6 +97,8 @@ public:
     frmTQXcommands *commandsWindow() const { return m_commandsWindow; }
     frmRS232 *cableWindow() const { return m_cableWindow; }
     frmAbout *aboutWindow() const { return m_aboutWindow; }
+    // The mount view once it has been shown.
+    MountView *mountView() const { return m_mountView; }
 
     CommandInterpreter &interpreter() { return Comm->interpreter(); }
     LogModel &inputLog() { return *m_inputLog; }
@@ -124,6 +128,7 @@ public:
     void frmMain_CopyLogButton_Click();
     void frmMain_SaveLogButton_Click();
     void frmMain_MountSettingsButton_Click();
+    void frmMain_ShowMountButton_Click();
     // The command set, from the next command on; the version box shows the profile's version.
     void chooseProfile(Profile profile);
 
@@ -183,6 +188,7 @@ private:
     QPointer<frmTQXcommands> m_commandsWindow;
     QPointer<frmRS232> m_cableWindow;
     QPointer<frmAbout> m_aboutWindow;
+    QPointer<MountView> m_mountView;
 
     // What the next refresh shows.
     std::optional<std::uint64_t> m_inputSelection;

@@ -51,6 +51,7 @@ private slots:
     void mountSettingsGiveTheSiteRateAndCoordinates();
     void badStoredMountValues_data();
     void badStoredMountValues();
+    void showMountOpensOneViewOfTheRunningMount();
 
 private:
     std::unique_ptr<frmMain> makeWindow();
@@ -552,6 +553,43 @@ void ConsoleWindowTest::badStoredMountValues()
     QCOMPARE(loaded.slewRate, defaults.slewRate);
     QVERIFY(loaded.epoch == tqx::CoordinateEpoch::Automatic);
     QVERIFY(loaded.versionFormat == tqx::VersionFormat::Hex);
+}
+
+// "Show mount" opens one view beside the console; it follows a goto a client sends and the
+// profile the menu chooses, and closes with the console.
+void ConsoleWindowTest::showMountOpensOneViewOfTheRunningMount()
+{
+    PseudoTerminal pty;
+    auto window = makeWindow();
+    window->show();
+    startOn(*window, pty);
+    QVERIFY(window->PortIsOpen);
+    QVERIFY(!window->mountView());
+    window->ShowMountButton->trigger();
+    QPointer<tqx::MountView> view = window->mountView();
+    QVERIFY(view);
+    QVERIFY(view->isVisible());
+    QVERIFY(view->isWindow());
+    QVERIFY(view->frameTimer().isActive());
+
+    QCOMPARE(exchange(pty, "R3AAA,0E38", 1), QByteArray("#"));
+    view->refresh();
+    QCOMPARE(view->rowText("RA/Dec (E)"), QString("RA 05h30m00s Dec +20 00'00\""));
+
+    window->FullProfileButton->trigger();
+    QCOMPARE(exchange(pty, "r6AAAAA00,0E38E300", 1), QByteArray("#"));
+    view->refresh();
+    QVERIFY2(view->rowText("Motion").startsWith("slewing to RA 10h00m00s Dec +20 00'00\""),
+             qPrintable(view->rowText("Motion")));
+    QVERIFY(view->rowText("RA/Dec (E)").isNull());
+
+    view->close();
+    window->ShowMountButton->trigger();
+    QCOMPARE(window->mountView(), view.data());
+    QVERIFY(view->isVisible());
+    window->close();
+    window.reset();
+    QVERIFY(!view);
 }
 
 QTEST_MAIN(ConsoleWindowTest)
