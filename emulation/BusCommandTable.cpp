@@ -1,6 +1,8 @@
 #include "emulation/BusCommandTable.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace tqx {
 
@@ -57,6 +59,22 @@ constexpr BusCommandRow versionRow {Unknown,        busVersionCommand, 1,
                                     Argument::None, Answer::Version,   "get firmware version"};
 
 } // namespace
+
+double buttonRate(std::uint8_t button)
+{
+    constexpr double rates[] = {0,
+                                2 * siderealArcsecondsPerSecond,
+                                4 * siderealArcsecondsPerSecond,
+                                8 * siderealArcsecondsPerSecond,
+                                16 * siderealArcsecondsPerSecond,
+                                32 * siderealArcsecondsPerSecond,
+                                0.5 * 3600,
+                                1 * 3600,
+                                2 * 3600,
+                                4 * 3600};
+    static_assert(std::size(rates) == fastestButton + 1);
+    return rates[std::min<std::size_t>(button, fastestButton)];
+}
 
 BusDeviceKind busDeviceKind(std::uint8_t address)
 {

@@ -55,6 +55,13 @@ enum : std::uint8_t {
 // The firmware version query every device answers.
 inline constexpr std::uint8_t busVersionCommand = 254;
 
+inline constexpr double siderealArcsecondsPerSecond = 15.041;
+// The hand control's button rates, which the fixed-rate slew takes as its byte: 0 stops, 1 to 5
+// are 2 to 32 times sidereal, 6 to 9 are 0.5 to 4 degrees per second. Faster bytes take the
+// fastest rate. In seconds of arc per second.
+double buttonRate(std::uint8_t button);
+inline constexpr std::uint8_t fastestButton = 9;
+
 // What the data bytes d1 d2 d3 of a pass-through frame carry.
 enum class BusArgument {
     None,

@@ -245,12 +245,17 @@ std::string rateText(double arcsecondsPerSecond)
 
 std::string fixedRateText(std::uint8_t button)
 {
-    static constexpr std::string_view rates[]
-            = {"stop",         "2x sidereal", "4x sidereal", "8x sidereal", "16x sidereal",
-               "32x sidereal", "0.5 deg/s",   "1 deg/s",     "2 deg/s",     "4 deg/s"};
-    if (button < std::size(rates))
-        return "rate " + number(button) + " (" + std::string(rates[button]) + ")";
-    return "rate " + number(button) + " (taken as 9, 4 deg/s)";
+    const double rate = buttonRate(button);
+    char text[32];
+    if (rate == 0)
+        std::snprintf(text, sizeof text, "stop");
+    else if (rate >= 1800)
+        std::snprintf(text, sizeof text, "%g deg/s", rate / 3600);
+    else
+        std::snprintf(text, sizeof text, "%gx sidereal", rate / siderealArcsecondsPerSecond);
+    const std::string taken
+            = button > fastestButton ? "taken as " + number(fastestButton) + ", " : std::string();
+    return "rate " + number(button) + " (" + taken + text + ")";
 }
 
 std::string guideRateText(std::uint8_t rate)

@@ -37,6 +37,8 @@ public:
     const DateTimeStore &dateTime() const { return m_dateTime; }
     const MountPosition &mount() const { return m_mount; }
     bool isFirmware528() const { return m_isFirmware528; }
+    // The stored date and time as "h" answers it, or as "i" with the zone in quarter hours.
+    Bytes dateTimeReply(bool zoneInQuarterHours) const;
 
 private:
     void positionReply(FullAction action, Bytes &out) const;
@@ -44,7 +46,6 @@ private:
     // The settings' site replaces the stored one.
     void useSiteOf(const HandControlSettings &settings);
     void moveTo(FullAction action, std::string_view argument);
-    Bytes dateTimeReply(bool zoneInQuarterHours) const;
     void setDateTime(std::string_view argument, bool zoneInQuarterHours);
 
     HandControlSettings m_settings;

@@ -3,9 +3,6 @@
 #include "emulation/Angles.h"
 #include "emulation/BusCommandTable.h"
 
-#include <algorithm>
-#include <iterator>
-
 namespace tqx {
 
 using namespace MotorCommand;
@@ -24,24 +21,8 @@ std::uint32_t position24(const BusDevice::Request &request)
             | request.data[2];
 }
 
-constexpr double siderealArcsecondsPerSecond = 15.041;
-
-// The hand control's button rates 1 to 9, in seconds of arc per second; 0 stops. Faster bytes
-// take the fastest rate.
-double fixedRate(std::uint8_t button)
-{
-    constexpr double rates[] = {0,
-                                2 * siderealArcsecondsPerSecond,
-                                4 * siderealArcsecondsPerSecond,
-                                8 * siderealArcsecondsPerSecond,
-                                16 * siderealArcsecondsPerSecond,
-                                32 * siderealArcsecondsPerSecond,
-                                0.5 * 3600,
-                                1 * 3600,
-                                2 * 3600,
-                                4 * 3600};
-    return rates[std::min<std::size_t>(button, std::size(rates) - 1)] * radiansPerArcsecond;
-}
+// A button rate, in radians per second.
+double fixedRate(std::uint8_t button) { return buttonRate(button) * radiansPerArcsecond; }
 
 // A 16-bit big-endian rate in quarters of a second of arc per second.
 double variableRate(const BusDevice::Request &request)

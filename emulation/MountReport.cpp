@@ -32,13 +32,11 @@ std::string remainingText(double radians)
     return text;
 }
 
-std::string clockText(const DateTimeStore &dateTime)
+// The clock as "i" sends it, less its "#".
+std::string clockText(const HandControl &handControl)
 {
-    const CivilDateTime local = dateTime.local();
-    const Bytes bytes
-            = bytesOf({local.hour, local.minute, local.second, local.month, local.day,
-                       local.year - 2000, dateTime.zoneQuarterHours(), dateTime.daylightSaving()});
-    return ExchangeDecoder::dateTime(bytes);
+    const Bytes reply = handControl.dateTimeReply(true);
+    return ExchangeDecoder::dateTime(std::string_view(reply).substr(0, reply.size() - 1));
 }
 
 std::string motionText(const MountPosition &mount,
@@ -100,7 +98,7 @@ MountReport fullReport(const HandControl &handControl)
             {"Site",
              ExchangeDecoder::site(
                      std::string_view(reinterpret_cast<const char *>(site.data()), site.size()))},
-            {"Clock", clockText(handControl.dateTime())},
+            {"Clock", clockText(handControl)},
             {"Motion", motionText(mount, progress, utcMs)},
     };
     report.pointings = {{horizon.first, horizon.second, {}}};
