@@ -444,8 +444,15 @@ std::string versionText(std::string_view body, bool basicProfile)
         }
         return text + "\"";
     }
+    // Binary: major and minor, and in some firmware families a sub-version as well, written
+    // with two digits as the hexadecimal form writes it.
     if (body.size() == 2)
         return "version " + number(byteAt(body, 0)) + "." + number(byteAt(body, 1));
+    if (body.size() == 3) {
+        char sub[8];
+        std::snprintf(sub, sizeof sub, ".%02u", byteAt(body, 2));
+        return "version " + number(byteAt(body, 0)) + "." + number(byteAt(body, 1)) + sub;
+    }
     std::string problem;
     if (body.size() == 6) {
         std::string text = "version";
@@ -460,7 +467,7 @@ std::string versionText(std::string_view body, bool basicProfile)
         return text;
     }
     return "malformed: " + countText(body.size() + 1, "byte")
-            + ", expected 3 (binary) or 7 (hexadecimal)";
+            + ", expected 3 or 4 (binary) or 7 (hexadecimal)";
 }
 
 bool isPositionGet(FullAction action)

@@ -108,6 +108,10 @@ const std::vector<DecodeCase> decodeCases {
         {"fullEchoBinary", full, bytesOf({'K', 4}), bytesOf({4, '#'}), "echo 0x04", "echo 0x04"},
         {"fullVersionBinary", full, "V", bytesOf({4, 21, '#'}), "hand-control version",
          "version 4.21"},
+        {"fullVersionBinaryThreeParts", full, "V", bytesOf({4, 39, 7, '#'}), "hand-control version",
+         "version 4.39.07"},
+        {"fullVersionBinaryThreePartsWideSub", full, "V", bytesOf({5, 2, 200, '#'}),
+         "hand-control version", "version 5.2.200"},
         {"fullVersionHex", fullHex, "V", "042707#", "hand-control version", "version 4.39.07"},
         {"fullVariant", fullHex, "v", bytesOf({0x11, '#'}), "hand-control variant", "variant 17"},
         {"fullModelBinaryFamily", full, "m", bytesOf({6, '#'}), "mount model",
@@ -230,7 +234,7 @@ const std::vector<DecodeCase> decodeCases {
         {"replyWithoutHash", full, "M", "x", "cancel goto", "malformed: does not end with '#'"},
         {"echoOfAnotherByte", full, "Ka", "b#", "echo 'a'", "echo 'b', not the byte that was sent"},
         {"versionOfNoKnownForm", full, "V", "4.21#", "hand-control version",
-         "malformed: 5 bytes, expected 3 (binary) or 7 (hexadecimal)"},
+         "malformed: 5 bytes, expected 3 or 4 (binary) or 7 (hexadecimal)"},
         {"versionHexWithBadDigit", fullHex, "V", "04Z707#", "hand-control version",
          "malformed: 'Z' at byte 3 is not a hexadecimal digit"},
         {"trackingModeOutOfRange", full, bytesOf({'T', 7}), "#",
@@ -404,22 +408,27 @@ TEST(Decoder, readsEveryReplyTheInterpreterGives)
         return nullptr;
     };
 
-    for (const tqx::VersionFormat format : {tqx::VersionFormat::Binary, tqx::VersionFormat::Hex}) {
-        tqx::HandControlSettings settings;
-        settings.version = "5.28";
-        settings.versionFormat = format;
-        FullExchange full(settings);
-        const ExchangeDecoder decoder(full.interpreter.decodeContext());
-        for (const tqx::FullCommand &row : tqx::fullCommandTable()) {
-            const Bytes *command = sampleOf(row.letter);
-            ASSERT_NE(command, nullptr) << row.letter;
-            const Bytes reply = full.send(*command);
-            SCOPED_TRACE(*command);
-            EXPECT_NE(decoder.command(*command), "unknown command");
-            EXPECT_EQ(decoder.command(*command).find("incomplete"), std::string::npos);
-            const std::string meaning = decoder.reply(*command, reply);
-            EXPECT_EQ(meaning.find("malformed"), std::string::npos) << meaning;
-            EXPECT_EQ(meaning.find("unexpected"), std::string::npos) << meaning;
+    // Two- and three-part versions send replies of different lengths in the binary format.
+    for (const char *version : {"5.28", "5.28.07"}) {
+        for (const tqx::VersionFormat format :
+             {tqx::VersionFormat::Binary, tqx::VersionFormat::Hex}) {
+            tqx::HandControlSettings settings;
+            settings.version = version;
+            settings.versionFormat = format;
+            FullExchange full(settings);
+            SCOPED_TRACE(version);
+            const ExchangeDecoder decoder(full.interpreter.decodeContext());
+            for (const tqx::FullCommand &row : tqx::fullCommandTable()) {
+                const Bytes *command = sampleOf(row.letter);
+                ASSERT_NE(command, nullptr) << row.letter;
+                const Bytes reply = full.send(*command);
+                SCOPED_TRACE(*command);
+                EXPECT_NE(decoder.command(*command), "unknown command");
+                EXPECT_EQ(decoder.command(*command).find("incomplete"), std::string::npos);
+                const std::string meaning = decoder.reply(*command, reply);
+                EXPECT_EQ(meaning.find("malformed"), std::string::npos) << meaning;
+                EXPECT_EQ(meaning.find("unexpected"), std::string::npos) << meaning;
+            }
         }
     }
 
