@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 
 namespace tqx {
@@ -19,6 +20,10 @@ struct Clocks
 
     static std::int64_t steadyMilliseconds();
     static std::int64_t utcMilliseconds();
+    // The system's time as seconds and nanoseconds since 1970, in milliseconds: good for
+    // hundreds of millions of years either way, where a 64-bit count of nanoseconds ends in
+    // April 2262.
+    static std::int64_t millisecondsOf(const std::timespec &time);
 };
 
 } // namespace tqx

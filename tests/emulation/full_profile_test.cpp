@@ -1,10 +1,12 @@
 // What the full profile puts on the line for each top-level command, byte for byte.
 
 #include "FullExchange.h"
+#include "emulation/Clocks.h"
 #include "emulation/FullCommandTable.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -295,6 +297,83 @@ TEST(FullProfile, commandsOfNewerFirmwareAreUnknownBefore528)
         FullExchange x(version(text, VersionFormat::Binary));
         EXPECT_EQ(x.send("v"), bytesOf({0, '#'})) << text;
     }
+}
+
+// The computer's clock read through the system's seconds and nanoseconds, as the real clock
+// source reads it, then answered by "h" and by the real-time clock's 16-bit year on the bus.
+struct ComputerClockCase
+{
+    std::string name;
+    std::timespec utc; // seconds and nanoseconds since 1970-01-01 00:00 UTC
+    Bytes dateTimeReply; // "h": the byte after month and day is the year less 2000, modulo 256
+    int year;
+};
+
+void PrintTo(const ComputerClockCase &c, std::ostream *os) { *os << c.name; }
+
+class ComputerClock : public testing::TestWithParam<ComputerClockCase>
+{
+};
+
+TEST_P(ComputerClock, givesTheDateWhateverTheYear)
+{
+    const ComputerClockCase &c = GetParam();
+    HandControlSettings settings;
+    settings.clockPresent = true;
+    FullExchange x(settings);
+    x.utcMs = tqx::Clocks::millisecondsOf(c.utc);
+    EXPECT_EQ(x.send("h"), c.dateTimeReply);
+    EXPECT_EQ(x.send(bytesOf({'P', 1, 178, 4, 0, 0, 0, 2})),
+              bytesOf({c.year >> 8, c.year & 0xFF, '#'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        FullProfile, ComputerClock,
+        testing::Values(ComputerClockCase {"lastYearTheDateLayoutHolds",
+                                           {9'025'257'599, 0},
+                                           bytesOf({23, 59, 59, 12, 31, 255, 0, 0, '#'}),
+                                           2255},
+                        // 2^63 nanoseconds after 1970 is 2262-04-11 23:47:16.854775807.
+                        ComputerClockCase {"lastMillisecondOfNanosecondClocks",
+                                           {9'223'372'036, 854'775'807},
+                                           bytesOf({23, 47, 16, 4, 11, 262 - 256, 0, 0, '#'}),
+                                           2262},
+                        ComputerClockCase {"beyondNanosecondClocks",
+                                           {9'223'372'800, 0},
+                                           bytesOf({0, 0, 0, 4, 12, 262 - 256, 0, 0, '#'}),
+                                           2262},
+                        ComputerClockCase {"year2300",
+                                           {10'413'792'000, 0},
+                                           bytesOf({0, 0, 0, 1, 1, 300 - 256, 0, 0, '#'}),
+                                           2300},
+                        // 2100 is not a leap year: the day after 28 February is 1 March.
+                        ComputerClockCase {"centuryThatIsNoLeapYear",
+                                           {4'107'585'600, 0},
+                                           bytesOf({12, 0, 0, 3, 1, 100, 0, 0, '#'}),
+                                           2100},
+                        // 95 cycles of 400 years after 2000-01-01.
+                        ComputerClockCase {"beyondTheYear32767",
+                                           {1'200'110'860'800, 0},
+                                           bytesOf({0, 0, 0, 1, 1, 38'000 % 256, 0, 0, '#'}),
+                                           40'000},
+                        ComputerClockCase {
+                                "halfASecondBefore1970",
+                                {-1, 500'000'000},
+                                bytesOf({23, 59, 59, 12, 31, 1969 - 2000 + 256, 0, 0, '#'}),
+                                1969}),
+        [](const auto &info) { return info.param.name; });
+
+// A clock a client set runs on past the last year the date layout holds.
+TEST(FullProfile, clockSetByAClientRunsIntoTheNextCentury)
+{
+    HandControlSettings settings;
+    settings.clockPresent = true;
+    FullExchange x(settings);
+    x.send("H" + bytesOf({23, 59, 59, 12, 31, 255, 0, 0}));
+    x.wait(1'000);
+    EXPECT_EQ(x.send("h"), bytesOf({0, 0, 0, 1, 1, 0, 0, 0, '#'}));
+    EXPECT_EQ(x.send(bytesOf({'P', 1, 178, 4, 0, 0, 0, 2})),
+              bytesOf({2256 >> 8, 2256 & 0xFF, '#'}));
 }
 
 } // namespace
