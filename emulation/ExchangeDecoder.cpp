@@ -450,7 +450,7 @@ std::string versionText(std::string_view body, bool basicProfile)
         return "version " + number(byteAt(body, 0)) + "." + number(byteAt(body, 1));
     if (body.size() == 3) {
         char sub[8];
-        std::snprintf(sub, sizeof sub, ".%02u", byteAt(body, 2));
+        std::snprintf(sub, sizeof sub, ".%02u", static_cast<unsigned>(byteAt(body, 2)));
         return "version " + number(byteAt(body, 0)) + "." + number(byteAt(body, 1)) + sub;
     }
     std::string problem;
