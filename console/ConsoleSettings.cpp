@@ -1,8 +1,13 @@
 #include "console/ConsoleSettings.h"
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace tqx {
 
@@ -27,6 +32,44 @@ const QString siteLatitudeKey = QStringLiteral("site_latitude");
 const QString siteLongitudeKey = QStringLiteral("site_longitude");
 const QString slewRateKey = QStringLiteral("slew_rate");
 const QString coordinatesKey = QStringLiteral("coordinates");
+const QString tcpTakeoverKey = QStringLiteral("tcp_takeover_after_s");
+
+// Which version of a file is on disk: a write that went through, by replacing the file or
+// rewriting it in place, gives another stamp.
+struct FileStamp
+{
+    bool exists = false;
+    long long inode = 0;
+    long long size = 0;
+    long long modifiedNs = 0;
+    long long changedNs = 0;
+
+    static FileStamp of(const QString &path)
+    {
+        FileStamp stamp;
+#ifdef Q_OS_UNIX
+        struct stat status
+        {
+        };
+        if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+            return stamp;
+        stamp.exists = true;
+        stamp.inode = static_cast<long long>(status.st_ino);
+        stamp.size = static_cast<long long>(status.st_size);
+        stamp.modifiedNs = status.st_mtim.tv_sec * 1'000'000'000LL + status.st_mtim.tv_nsec;
+        stamp.changedNs = status.st_ctim.tv_sec * 1'000'000'000LL + status.st_ctim.tv_nsec;
+#else
+        const QFileInfo info(path);
+        stamp.exists = info.exists();
+        stamp.size = info.size();
+        stamp.modifiedNs = info.lastModified().toMSecsSinceEpoch() * 1'000'000LL;
+        stamp.changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000LL;
+#endif
+        return stamp;
+    }
+
+    bool operator==(const FileStamp &) const = default;
+};
 
 // A stored number within its bounds, or the fallback.
 double numberFrom(const QVariant &stored, double lowest, double highest, double fallback)
@@ -146,6 +189,9 @@ ConsoleSettingsValues ConsoleSettings::load() const
     const int autoReset = m_store->value(autoResetKey).toString().trimmed().toInt(&ok);
     if (ok && autoReset >= 0 && autoReset <= 600000)
         values.mount.autoResetMs = autoReset;
+    const int takeover = m_store->value(tcpTakeoverKey).toString().trimmed().toInt(&ok);
+    if (ok && takeover >= 0 && takeover <= maxTcpTakeoverSeconds)
+        values.tcpTakeoverSeconds = takeover;
     return values;
 }
 
@@ -175,8 +221,14 @@ bool ConsoleSettings::save(const ConsoleSettingsValues &values, QString *errorTe
     m_store->setValue(slewRateKey, QString::number(handControl.slewRate, 'g', 10));
     m_store->setValue(coordinatesKey, epochText(handControl.epoch));
     m_store->setValue(autoResetKey, QString::number(values.mount.autoResetMs));
+    m_store->setValue(tcpTakeoverKey, QString::number(values.tcpTakeoverSeconds));
+    const FileStamp before = FileStamp::of(location());
     m_store->sync();
-    if (m_store->status() == QSettings::NoError)
+    // The store keeps the first error it met: a line it could not read when it loaded the file
+    // is one, though the file it writes now is whole. Only a file left as it was is a failure.
+    const QSettings::Status status = m_store->status();
+    if (status == QSettings::NoError
+        || (status == QSettings::FormatError && !(FileStamp::of(location()) == before)))
         return true;
     if (errorText)
         *errorText = QStringLiteral("The settings could not be saved to %1: the file or its folder "

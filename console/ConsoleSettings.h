@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/MountSettingsDialog.h"
+#include "session/TcpTransport.h"
 
 #include <QString>
 
@@ -22,7 +23,9 @@ struct ConsoleSettingsValues
     QString portName;
     // The network listener's address and port.
     QString tcpAddress = QStringLiteral("127.0.0.1");
-    int tcpPort = 4030;
+    int tcpPort = TcpTransport::defaultPort;
+    // How long a network client must have been silent for a new one to take over; 0 never.
+    int tcpTakeoverSeconds = int(TcpTransport::defaultTakeoverAfterMs / 1000);
     // The command set ("basic" or "full"), the full profile's version text (the basic profile's
     // stays in hcVersion) and its mount.
     QString profile = QStringLiteral("basic");
@@ -36,6 +39,8 @@ struct ConsoleSettingsValues
 class ConsoleSettings
 {
 public:
+    static constexpr int maxTcpTakeoverSeconds = 86400;
+
     ConsoleSettings();
     ~ConsoleSettings();
 

@@ -299,6 +299,12 @@ void frmMain::connectHandlers()
             [this](qint64, const Bytes &command, const Bytes &reply) {
                 RespListAddItem(reply, command);
             });
+    // The interpreter answered, so the logs keep their rows in step; the saved log says it was
+    // not sent.
+    connect(Comm, &EmulatorSession::replyNotSent, this,
+            [this](qint64, const Bytes &command, const Bytes &reply) {
+                RespListAddItem(reply, command);
+            });
     connect(Comm, &EmulatorSession::replySelected, this, &frmMain::RespListSelect);
     connect(Comm, &EmulatorSession::replyCountChanged, this, &frmMain::SetRespLabel);
     connect(Comm, &EmulatorSession::replyLogCleared, this, &frmMain::RespListClear);
@@ -374,6 +380,8 @@ void frmMain::restoreSettings()
     const ConsoleSettingsValues values = m_settings.load();
     selectSavedPort(values);
     m_tcpEndpoint = {values.tcpAddress, static_cast<quint16>(values.tcpPort)};
+    m_tcpTakeoverSeconds = values.tcpTakeoverSeconds;
+    Comm->setTcpTakeoverAfter(std::int64_t(m_tcpTakeoverSeconds) * 1000);
     m_basicVersion = values.hcVersion;
     m_fullVersion = values.fullVersion;
     m_mount = values.mount;
@@ -422,6 +430,7 @@ void frmMain::frmMain_Form_Unload()
     values.mount = m_mount;
     values.tcpAddress = m_tcpEndpoint.address;
     values.tcpPort = m_tcpEndpoint.port;
+    values.tcpTakeoverSeconds = m_tcpTakeoverSeconds;
     values.leftTwips = twips.fromPixels(pos().x());
     values.topTwips = twips.fromPixels(pos().y());
     QString errorText;

@@ -133,7 +133,7 @@ public:
     void chooseProfile(Profile profile);
 
     // Every exchange since the last Clear, with its time.
-    ExchangeJournal &journal() { return Comm->journal(); }
+    ExchangeJournal &journal() { return *Comm->journal(); }
 
     // What the session shows is gathered here and shown at the next refresh.
     void InputListAddItem(const Bytes &line);
@@ -200,6 +200,7 @@ private:
 
     ConnectionBar *m_connectionBar = nullptr;
     TcpEndpoint m_tcpEndpoint;
+    int m_tcpTakeoverSeconds = 0; // kept as the settings had it
     QString m_basicVersion = QStringLiteral("22");
     QString m_fullVersion = QStringLiteral("4.21");
     MountSettings m_mount;

@@ -114,8 +114,11 @@ std::unique_ptr<Transport> EmulatorSession::makeTransport() const
         return std::make_unique<SerialTransport>(portName());
     case Kind::Virtual:
         return std::make_unique<VirtualPort>();
-    case Kind::Tcp:
-        return std::make_unique<TcpTransport>(m_tcpAddress, m_tcpPort);
+    case Kind::Tcp: {
+        auto transport = std::make_unique<TcpTransport>(m_tcpAddress, m_tcpPort);
+        transport->setTakeoverAfter(m_tcpTakeoverAfterMs);
+        return transport;
+    }
     case Kind::Custom:
         break;
     }
@@ -137,6 +140,7 @@ void EmulatorSession::adopt(std::unique_ptr<Transport> transport)
     connect(current, &Transport::clientConnected, this, &EmulatorSession::clientConnected);
     connect(current, &Transport::clientLeft, this, &EmulatorSession::onClientLeft);
     connect(current, &Transport::clientRefused, this, &EmulatorSession::clientRefused);
+    connect(current, &Transport::clientNotice, this, &EmulatorSession::clientNotice);
 }
 
 bool EmulatorSession::open(QString *errorText)
@@ -167,10 +171,19 @@ bool EmulatorSession::setHandControlSettings(const HandControlSettings &settings
     return m_interpreter->setHandControlSettings(settings);
 }
 
+void EmulatorSession::setJournalKept(bool kept)
+{
+    if (!kept)
+        m_journal.reset();
+    else if (!m_journal)
+        m_journal = std::make_unique<ExchangeJournal>();
+}
+
 void EmulatorSession::LogUnanswered(const Bytes &bytes, const std::string &reason)
 {
-    m_journal.recordUnanswered(QDateTime::currentMSecsSinceEpoch(), bytes,
-                               m_interpreter->decodeContext());
+    if (m_journal)
+        m_journal->recordUnanswered(QDateTime::currentMSecsSinceEpoch(), bytes,
+                                    m_interpreter->decodeContext());
     emit unanswered(bytes, QString::fromStdString(reason));
 }
 
@@ -202,7 +215,8 @@ Bytes EmulatorSession::Input()
 
 void EmulatorSession::Output(const Bytes &bytes)
 {
-    if (bytes.empty() || !m_transport || !m_transport->isOpen())
+    m_replyNotSent = !m_transport || !m_transport->canDeliver();
+    if (bytes.empty() || m_replyNotSent)
         return;
     QString errorText;
     if (!m_transport->write(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
@@ -226,13 +240,23 @@ void EmulatorSession::SetInputLabel(const std::string &text)
 
 void EmulatorSession::InputListClear()
 {
-    m_journal.clear();
+    if (m_journal)
+        m_journal->clear();
     emit commandLogCleared();
 }
 
 void EmulatorSession::RespListAddItem(const Bytes &line)
 {
-    m_journal.record(m_commandTime, m_command, line, m_interpreter->decodeContext());
+    // Only a reply that went out is logged as one; one that had nobody to go to is logged as
+    // unanswered bytes.
+    if (std::exchange(m_replyNotSent, false)) {
+        if (m_journal)
+            m_journal->recordUnanswered(m_commandTime, m_command, m_interpreter->decodeContext());
+        emit replyNotSent(m_commandTime, m_command, line);
+        return;
+    }
+    if (m_journal)
+        m_journal->record(m_commandTime, m_command, line, m_interpreter->decodeContext());
     emit replyLogged(m_commandTime, m_command, line);
 }
 

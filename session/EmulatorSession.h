@@ -4,6 +4,7 @@
 #include "emulation/ConsoleDisplay.h"
 #include "emulation/SerialControl.h"
 #include "session/ExchangeJournal.h"
+#include "session/TcpTransport.h"
 #include "session/Transport.h"
 
 #include <QHostAddress>
@@ -37,6 +38,8 @@ public:
     void setSystemPort(const QString &systemName);
     void setVirtualPort();
     void setTcpPort(const QHostAddress &address, quint16 port);
+    // How long a network client must have been silent for a new one to take over; 0 never.
+    void setTcpTakeoverAfter(std::int64_t ms) { m_tcpTakeoverAfterMs = ms; }
     void setTransport(Transport *transport);
     // Maps the numbered ports to system port names; tests map them to pseudo-terminals.
     void setPortNameMapper(PortNameMapper mapper);
@@ -76,7 +79,10 @@ public:
     void clearLogs();
 
     CommandInterpreter &interpreter() { return *m_interpreter; }
-    ExchangeJournal &journal() { return m_journal; }
+    // The journal of exchanges that Save Log As writes; none is kept after setJournalKept(false)
+    // (headless mode, which has no use for one).
+    ExchangeJournal *journal() { return m_journal.get(); }
+    void setJournalKept(bool kept);
 
 signals:
     // What the interpreter shows, call for call, in order.
@@ -86,6 +92,8 @@ signals:
     void commandLogCleared();
     // The reply to `command`, which arrived at `msecsSinceEpoch`.
     void replyLogged(qint64 msecsSinceEpoch, const tqx::Bytes &command, const tqx::Bytes &reply);
+    // The reply to `command` could not be sent: the client it was for had gone.
+    void replyNotSent(qint64 msecsSinceEpoch, const tqx::Bytes &command, const tqx::Bytes &reply);
     void replySelected(quint64 index);
     void replyCountChanged(const QString &text);
     void replyLogCleared();
@@ -98,6 +106,8 @@ signals:
     // The client left; the buffer has been emptied for the next one.
     void clientLeft();
     void clientRefused(const QString &client);
+    // What the transport says of its client beyond its coming and going.
+    void clientNotice(const QString &text);
     // The open transport failed and has been closed.
     void portFailed(const QString &errorText);
 
@@ -132,14 +142,16 @@ private:
     int m_commPort = 1;
     QString m_systemName;
     QHostAddress m_tcpAddress = QHostAddress(QHostAddress::LocalHost);
-    quint16 m_tcpPort = 4030;
+    quint16 m_tcpPort = TcpTransport::defaultPort;
+    std::int64_t m_tcpTakeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
     PortNameMapper m_portNameMapper;
     std::unique_ptr<Transport> m_transport;
     std::unique_ptr<CommandInterpreter> m_interpreter;
-    ExchangeJournal m_journal;
+    std::unique_ptr<ExchangeJournal> m_journal = std::make_unique<ExchangeJournal>();
     Bytes m_versionReply = "22";
     Bytes m_command; // the command of the exchange being logged
     qint64 m_commandTime = 0;
+    bool m_replyNotSent = false; // the transport had nobody to send the last reply to
     int m_event = 0;
     // Ends quiet gaps and blocked buffers while the transport is open.
     QTimer m_pollTimer;

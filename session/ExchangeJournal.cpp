@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace tqx {
 
 namespace {
@@ -57,11 +59,64 @@ bool writeText(QIODevice &in, QIODevice &out)
 
 } // namespace
 
-ExchangeJournal::ExchangeJournal()
+// Half of what the journal keeps: a temporary file, or memory once the file refused a write
+// (a full temporary folder), so that the records stay in order.
+class ExchangeJournal::Segment
 {
-    m_file.setFileTemplate(QDir::tempPath() + QStringLiteral("/tqx-orbivo-journal-XXXXXX"));
-    m_onDisk = m_file.open();
+public:
+    Segment()
+    {
+        m_file.setFileTemplate(QDir::tempPath() + QStringLiteral("/tqx-orbivo-journal-XXXXXX"));
+        m_onDisk = m_file.open();
+    }
+
+    void append(const QByteArray &record)
+    {
+        if (!m_onDisk || !m_memory.isEmpty() || m_file.write(record) != record.size())
+            m_memory.append(record);
+        ++m_records;
+    }
+
+    void clear()
+    {
+        m_memory = QByteArray();
+        m_records = 0;
+        if (m_onDisk) {
+            m_file.resize(0);
+            m_file.seek(0);
+        }
+    }
+
+    bool writeTextTo(QIODevice &out)
+    {
+        bool written = true;
+        if (m_onDisk) {
+            const qint64 end = m_file.pos();
+            m_file.seek(0);
+            written = writeText(m_file, out);
+            m_file.seek(end);
+        }
+        QBuffer memory(&m_memory);
+        return written && memory.open(QIODevice::ReadOnly) && writeText(memory, out);
+    }
+
+    std::uint64_t records() const { return m_records; }
+
+private:
+    QTemporaryFile m_file;
+    bool m_onDisk = false;
+    QByteArray m_memory;
+    std::uint64_t m_records = 0;
+};
+
+ExchangeJournal::ExchangeJournal(std::uint64_t capacity)
+    : m_capacity(std::max<std::uint64_t>(capacity, 2))
+{
+    for (auto &segment : m_segments)
+        segment = std::make_unique<Segment>();
 }
+
+ExchangeJournal::~ExchangeJournal() = default;
 
 void ExchangeJournal::record(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
                              DecodeContext context)
@@ -88,37 +143,43 @@ void ExchangeJournal::append(std::int64_t msecsSinceEpoch, const Bytes &command,
     m_record.append(reinterpret_cast<const char *>(&header), sizeof header);
     m_record.append(command.data(), static_cast<qsizetype>(command.size()));
     m_record.append(reply.data(), static_cast<qsizetype>(reply.size()));
-    // Once the file has refused a write, everything from there on is kept in memory, so that
-    // the records stay in order.
-    if (!m_onDisk || !m_memory.isEmpty() || m_file.write(m_record) != m_record.size())
-        m_memory.append(m_record);
+
+    if (m_segments[1]->records() >= m_capacity / 2) {
+        m_dropped += m_segments[0]->records();
+        m_segments[0]->clear();
+        std::swap(m_segments[0], m_segments[1]);
+    }
+    m_segments[1]->append(m_record);
     ++m_exchanges;
+}
+
+std::uint64_t ExchangeJournal::kept() const
+{
+    return m_segments[0]->records() + m_segments[1]->records();
 }
 
 void ExchangeJournal::clear()
 {
-    m_memory.clear();
+    for (auto &segment : m_segments)
+        segment->clear();
     m_exchanges = 0;
-    if (m_onDisk) {
-        m_file.resize(0);
-        m_file.seek(0);
-    }
+    m_dropped = 0;
 }
 
 bool ExchangeJournal::saveTo(const QString &path, QString *errorText)
 {
     QSaveFile out(path);
     bool written = out.open(QIODevice::WriteOnly);
-    if (written && m_onDisk) {
-        const qint64 end = m_file.pos();
-        m_file.seek(0);
-        written = writeText(m_file, out);
-        m_file.seek(end);
+    if (written && m_dropped > 0) {
+        const QByteArray note = QStringLiteral("# %1 earlier exchanges were dropped: the log "
+                                               "keeps at most the latest %2\n")
+                                        .arg(m_dropped)
+                                        .arg(m_capacity)
+                                        .toUtf8();
+        written = out.write(note) == note.size();
     }
-    if (written) {
-        QBuffer memory(&m_memory);
-        written = memory.open(QIODevice::ReadOnly) && writeText(memory, out);
-    }
+    for (auto &segment : m_segments)
+        written = written && segment->writeTextTo(out);
     written = written && out.commit();
     if (!written && errorText)
         *errorText = out.errorString();

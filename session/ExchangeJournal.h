@@ -7,18 +7,26 @@
 #include <QString>
 #include <QTemporaryFile>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 
 namespace tqx {
 
-// Every exchange since the last Clear, with its time, kept in a temporary file so that a long run
-// can be saved whole while the on-screen logs keep only their latest lines. Recording stores the
-// raw bytes and the context they were answered in; the text and the meaning are made only when
-// the journal is saved, so that an exchange costs little.
+// The latest exchanges since the last Clear, with their times, kept in temporary files so that a
+// long run can be saved while the on-screen logs keep only their latest lines. Recording stores
+// the raw bytes and the context they were answered in; the text and the meaning are made only
+// when the journal is saved, so that an exchange costs little.
+//
+// It keeps at most `capacity` exchanges (about 45 bytes each on disk): in a soak of days the
+// oldest go, half the capacity at a time, and a saved log says how many went.
 class ExchangeJournal
 {
 public:
-    ExchangeJournal();
+    static constexpr std::uint64_t defaultCapacity = 1'000'000;
+
+    explicit ExchangeJournal(std::uint64_t capacity = defaultCapacity);
+    ~ExchangeJournal();
 
     void record(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
                 DecodeContext context = {});
@@ -29,20 +37,30 @@ public:
 
     // Writes the exchanges to a text file, a line for each command and each reply, in order:
     // "<local time to the millisecond>\t<command|reply>\t<bytes escaped as the console shows
-    // them>\t<what they mean>". The file is replaced only once everything is written.
+    // them>\t<what they mean>", after a first line saying how many earlier exchanges were
+    // dropped, if any were. The file is replaced only once everything is written.
     bool saveTo(const QString &path, QString *errorText);
 
+    // Exchanges recorded since the last Clear, those kept, and those dropped to stay within
+    // the capacity.
     std::uint64_t exchanges() const { return m_exchanges; }
+    std::uint64_t kept() const;
+    std::uint64_t dropped() const { return m_dropped; }
+    std::uint64_t capacity() const { return m_capacity; }
+
+    class Segment;
 
 private:
     void append(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
                 DecodeContext context, bool unanswered);
 
-    QTemporaryFile m_file;
-    bool m_onDisk = false;
-    QByteArray m_memory; // used only when the temporary file cannot be written
+    std::uint64_t m_capacity;
+    // The older and the newer half of what is kept; when the newer one is full, the older one
+    // is emptied and takes its place.
+    std::array<std::unique_ptr<Segment>, 2> m_segments;
     QByteArray m_record; // reused for each exchange
     std::uint64_t m_exchanges = 0;
+    std::uint64_t m_dropped = 0;
 };
 
 } // namespace tqx

@@ -27,6 +27,9 @@ public:
     // Sends a reply whole and in order; what cannot be sent at once is sent as soon as it can.
     // Returns false with a description when the transport failed (it has been closed then).
     virtual bool write(const QByteArray &bytes, QString *errorText) = 0;
+    // Whether a reply written now can go out: false when the client it was for has gone (the
+    // network listener between clients), so that the reply is not logged as sent.
+    virtual bool canDeliver() const { return isOpen(); }
 
     // Where clients connect, for the user: "/dev/ttyUSB0", "TCP 127.0.0.1:4030".
     virtual QString description() const = 0;
@@ -39,6 +42,9 @@ signals:
     void clientLeft();
     // A second client was turned away, the line being taken.
     void clientRefused(const QString &client);
+    // What the user should know of a client beyond its coming and going: a silent client that
+    // gave way to a new one, replies it left unread.
+    void clientNotice(const QString &text);
     // The open transport failed (device gone, write refused) and has been closed.
     void failed(const QString &errorText);
 };

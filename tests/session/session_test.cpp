@@ -84,7 +84,7 @@ void SessionTest::exchangeIsReportedInOrder()
              QStringList({"command E", "command selected 0", "commands 1", "reply E -> 310C,0BBB#",
                           "reply selected 0", "replies 1", "buffer "}));
     QVERIFY(recorder.times.at(0) >= before);
-    QCOMPARE(session.journal().exchanges(), quint64(1));
+    QCOMPARE(session.journal()->exchanges(), quint64(1));
 }
 
 void SessionTest::versionReplyFollowsTheSetter()
@@ -130,7 +130,7 @@ void SessionTest::resetAndClear()
     session.clearLogs();
     const QStringList cleared = recorder.taken();
     QVERIFY(cleared.contains("commands cleared") && cleared.contains("replies cleared"));
-    QCOMPARE(session.journal().exchanges(), quint64(0));
+    QCOMPARE(session.journal()->exchanges(), quint64(0));
 }
 
 // Each exchange is read in the context it was answered in, even after the profile changed.
@@ -151,7 +151,7 @@ void SessionTest::savedLogSaysWhatEachExchangeMeant()
     QTemporaryDir folder;
     const QString path = folder.filePath("log.txt");
     QString errorText;
-    QVERIFY2(session.journal().saveTo(path, &errorText), qPrintable(errorText));
+    QVERIFY2(session.journal()->saveTo(path, &errorText), qPrintable(errorText));
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QStringList meanings;
