@@ -25,7 +25,7 @@ constexpr const char *ownOptions[] = {"--headless",      "--port",
                                       "--gps",           "--clock",
                                       "--reset-after",   "--site",
                                       "--slew-rate",     "--coordinates",
-                                      "--decode"};
+                                      "--decode",        "--takeover-after"};
 
 void usageError(const QString &text)
 {
@@ -140,6 +140,15 @@ bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options
         return false;
     }
     options.resetAfterMs = resetAfter;
+
+    const double takeover = parser.value(QStringLiteral("takeover-after")).toDouble(&ok);
+    if (!ok || !(takeover >= 0) || takeover > 86400) {
+        usageError(QStringLiteral("--takeover-after must be seconds from 0 (never) to 86400, not "
+                                  "\"%1\".")
+                           .arg(parser.value(QStringLiteral("takeover-after"))));
+        return false;
+    }
+    options.takeoverAfterMs = qint64(takeover * 1000);
     return true;
 }
 
@@ -229,6 +238,14 @@ int runCommandLine(int argc, char *argv[])
                       QStringLiteral("Reset a command buffer that has stayed blocked for MS "
                                      "milliseconds, and log it (default 1000; 0 never)."),
                       QStringLiteral("MS"), QStringLiteral("1000")});
+    parser.addOption(
+            {QStringLiteral("takeover-after"),
+             QStringLiteral("Network listener: a new client takes over from one that has sent "
+                            "and read nothing for SECONDS (default %1; 0 never: a second client "
+                            "is always refused).")
+                     .arg(TcpTransport::defaultTakeoverAfterMs / 1000),
+             QStringLiteral("SECONDS"),
+             QString::number(TcpTransport::defaultTakeoverAfterMs / 1000)});
     parser.addOption({QStringLiteral("log"),
                       QStringLiteral("Also write the lines to FILE (replacing it)."),
                       QStringLiteral("FILE")});

@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 
@@ -18,6 +20,8 @@ namespace tqx {
 
 namespace {
 constexpr const char *programName = "tqx-orbivo-emulator: ";
+// How long the writers have, all together, to write what is queued when the program ends.
+constexpr std::chrono::milliseconds finishTime(1200);
 }
 
 HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int errorFd,
@@ -32,11 +36,21 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
     m_session.setProfile(m_options.profile);
     m_session.setHandControlSettings(m_options.handControl);
     m_session.setAutoResetAfter(m_options.resetAfterMs);
+    m_session.setTcpTakeoverAfter(m_options.takeoverAfterMs);
+    // Nothing saves a log here: the lines are the record.
+    m_session.setJournalKept(false);
     connect(&m_session, &EmulatorSession::unanswered, this,
             [this](const Bytes &bytes, const QString &reason) {
                 writeEvent(QStringLiteral("unanswered: %1 (%2)").arg(displayText(bytes), reason));
             });
     connect(&m_session, &EmulatorSession::replyLogged, this, &HeadlessEmulator::writeExchange);
+    connect(&m_session, &EmulatorSession::replyNotSent, this,
+            [this](qint64, const Bytes &command, const Bytes &reply) {
+                writeEvent(QStringLiteral("unanswered: %1 (the client had gone; the reply %2 was "
+                                          "not sent)")
+                                   .arg(displayText(command), displayText(reply)));
+            });
+    connect(&m_session, &EmulatorSession::clientNotice, this, &HeadlessEmulator::writeEvent);
     connect(&m_session, &EmulatorSession::portFailed, this, [this](const QString &errorText) {
         reportError(QStringLiteral("the port failed: %1").arg(errorText));
         stop();
@@ -60,11 +74,36 @@ HeadlessEmulator::~HeadlessEmulator()
 {
     stop();
     m_session.disconnect(this);
-    // Give the writers a moment to write what is queued; one that the system holds up is left.
+    // The writers write what is queued, all at once and within a bounded time (the emergency
+    // exit comes 3 s after a signal); what a destination did not take in that time is counted
+    // and said on standard error.
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + finishTime;
+    std::vector<LineWriter *> writers {m_output.get()};
     if (m_log)
-        m_log->finish(std::chrono::milliseconds(1000));
-    m_output->finish(std::chrono::milliseconds(1000));
-    m_errors->finish(std::chrono::milliseconds(1000));
+        writers.push_back(m_log.get());
+    for (LineWriter *writer : writers)
+        writer->beginFinish();
+    for (LineWriter *writer : writers) {
+        const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
+        writer->finish(std::max(left, milliseconds(0)));
+    }
+    reportUnwritten(*m_output, QStringLiteral("standard output"));
+    if (m_log)
+        reportUnwritten(*m_log, QStringLiteral("the log %1").arg(m_options.logPath));
+    m_errors->finish(finishTime);
+}
+
+void HeadlessEmulator::reportUnwritten(const LineWriter &writer, const QString &name)
+{
+    const std::uint64_t lines = writer.linesNotWritten();
+    if (lines == 0)
+        return;
+    reportError(QStringLiteral("%1 %2 not written to %3 before the program ended: it did not "
+                               "take them in time")
+                        .arg(lines)
+                        .arg(lines == 1 ? QStringLiteral("line was") : QStringLiteral("lines were"))
+                        .arg(name));
 }
 
 bool HeadlessEmulator::parseTcpPort(const QString &text, QHostAddress *address, quint16 *port,

@@ -4,6 +4,7 @@
 #include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
+#include "session/TcpTransport.h"
 
 #include <QObject>
 #include <QString>
@@ -24,6 +25,8 @@ struct HeadlessOptions
     // Each exchange line ends with a fourth column saying what the exchange means. Off by
     // default, so that the three-column format that harnesses read stays as it is.
     bool decode = false;
+    // How long a network client must have been silent for a new one to take over; 0 never.
+    qint64 takeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window
@@ -70,6 +73,7 @@ private:
     LineWriter::Reporter errorReporter() const;
     void writeEvent(const QString &text);
     void reportError(const QString &text);
+    void reportUnwritten(const LineWriter &writer, const QString &name);
 
     HeadlessOptions m_options;
     std::shared_ptr<LineWriter> m_errors; // shared with the other writers, which report to it

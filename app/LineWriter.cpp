@@ -1,5 +1,6 @@
 #include "app/LineWriter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include <csignal>
+#include <climits>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -19,7 +21,16 @@ namespace tqx {
 
 namespace {
 constexpr std::chrono::milliseconds gatherTime(5);
+// Lines are written in pieces no larger than a pipe takes whole, so that when the program ends
+// with a reader that stopped reading, the lines that went into the pipe are exactly the pieces
+// that were written, and the rest can be counted.
+constexpr std::size_t writePiece = PIPE_BUF;
+
+std::uint64_t linesIn(const char *bytes, std::size_t size)
+{
+    return static_cast<std::uint64_t>(std::count(bytes, bytes + size, '\n'));
 }
+} // namespace
 
 struct LineWriter::Shared
 {
@@ -39,6 +50,11 @@ struct LineWriter::Shared
     std::uint64_t droppedTotal = 0;
     bool finishing = false;
     bool ended = false;
+    std::atomic<bool> abandoned {false}; // the time to finish was up: write nothing more
+    std::atomic<std::uint64_t> batchLines {0}; // lines taken from the queue to write now
+    std::atomic<std::uint64_t> batchLinesWritten {0};
+    std::uint64_t refusedWhileFinishing = 0;
+    std::uint64_t notWritten = 0; // counted by finish()
     std::atomic<bool> failed {false};
     std::thread thread;
 
@@ -68,9 +84,11 @@ struct LineWriter::Shared
     void writeAll(const std::string &bytes)
     {
         std::size_t done = 0;
-        while (done < bytes.size() && !failed) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        while (done < bytes.size() && !failed && !abandoned) {
+            const ssize_t n = ::write(fd, bytes.data() + done,
+                                      std::min(writePiece, bytes.size() - done));
             if (n > 0) {
+                batchLinesWritten += linesIn(bytes.data() + done, static_cast<std::size_t>(n));
                 done += static_cast<std::size_t>(n);
             } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 // A descriptor inherited in non-blocking mode: wait here, on this thread.
@@ -100,17 +118,21 @@ struct LineWriter::Shared
         std::unique_lock lock(mutex);
         for (;;) {
             wake.wait(lock, [this] { return !queue.empty() || finishing; });
-            if (queue.empty())
+            if (queue.empty() || abandoned)
                 break;
             std::string batch;
             batch.reserve(queuedBytes);
             for (const std::string &line : queue)
                 batch += line;
+            batchLines = queue.size();
+            batchLinesWritten = 0;
             queue.clear();
             queuedBytes = 0;
             lock.unlock();
             writeAll(batch);
             lock.lock();
+            batchLines = 0;
+            batchLinesWritten = 0;
             if (queue.empty() && droppedSinceReport > 0 && !failed) {
                 const std::uint64_t dropped = std::exchange(droppedSinceReport, 0);
                 lock.unlock();
@@ -186,8 +208,10 @@ void LineWriter::write(std::string line)
         return;
     {
         std::lock_guard lock(shared.mutex);
-        if (shared.finishing)
+        if (shared.finishing) {
+            ++shared.refusedWhileFinishing;
             return;
+        }
         if (shared.queuedBytes + line.size() > shared.capacity) {
             ++shared.droppedSinceReport;
             ++shared.droppedTotal;
@@ -195,6 +219,16 @@ void LineWriter::write(std::string line)
         }
         shared.queuedBytes += line.size();
         shared.queue.push_back(std::move(line));
+    }
+    shared.wake.notify_one();
+}
+
+void LineWriter::beginFinish()
+{
+    Shared &shared = *m_shared;
+    {
+        std::lock_guard lock(shared.mutex);
+        shared.finishing = true;
     }
     shared.wake.notify_one();
 }
@@ -208,12 +242,29 @@ bool LineWriter::finish(std::chrono::milliseconds timeLimit)
     shared.finishing = true;
     shared.wake.notify_one();
     const bool ended = shared.idle.wait_for(lock, timeLimit, [&] { return shared.ended; });
+    if (!ended) {
+        // Blocked in the system: what it has not written is counted now, and it writes nothing
+        // more once the system lets it go; it ends with the process.
+        shared.abandoned = true;
+        shared.notWritten = shared.queue.size() + shared.batchLines - shared.batchLinesWritten;
+        shared.queue.clear();
+        shared.queuedBytes = 0;
+    }
+    shared.notWritten += shared.droppedSinceReport + shared.refusedWhileFinishing;
+    shared.droppedSinceReport = 0;
+    shared.refusedWhileFinishing = 0;
     lock.unlock();
     if (ended)
         shared.thread.join();
     else
-        shared.thread.detach(); // blocked in the system: it ends with the process
+        shared.thread.detach();
     return ended;
+}
+
+std::uint64_t LineWriter::linesNotWritten() const
+{
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->failed ? 0 : m_shared->notWritten;
 }
 
 std::uint64_t LineWriter::droppedLines() const

@@ -45,13 +45,21 @@ public:
     // Queues one line; `line` should end with its newline. Never blocks.
     void write(std::string line);
 
+    // Asks the writer to write what is queued and end, without waiting; later lines are not
+    // taken. Lets several writers finish at once.
+    void beginFinish();
     // Waits until every queued line is written or the time is up. When the time is up, the
-    // writer is left to finish on its own (it may be blocked in the system for good) and the
-    // lines still queued are lost; returns false then.
+    // writer is left to finish on its own (it may be blocked in the system for good), stops
+    // after what it is writing, and the lines still queued are lost; returns false then.
     bool finish(std::chrono::milliseconds timeLimit);
 
     // Lines dropped so far because the queue was full.
     std::uint64_t droppedLines() const;
+    // After finish(): the lines that never reached the destination and were not reported yet:
+    // dropped since the last report, still queued or half written when the time was up, or
+    // handed in once the writer was finishing. 0 once the destination failed, which was
+    // reported.
+    std::uint64_t linesNotWritten() const;
     // True once the destination failed.
     bool failed() const;
 
