@@ -390,8 +390,6 @@ std::string deviceName(std::uint8_t address, bool equatorialMount)
     }
 }
 
-constexpr std::size_t frameLength = 8;
-
 std::string passThroughCommand(std::string_view frame, bool equatorialMount)
 {
     const std::uint8_t length = byteAt(frame, 1);
