@@ -24,6 +24,11 @@ namespace {
 // How often the port looks for a client while it has none: the first bytes of a new client wait
 // at most this long.
 constexpr int clientPollMs = 20;
+// How often a port that holds back a client's commands looks whether the client has gone.
+constexpr int stallWatchMs = 100;
+// How much one notification reads at most, so that a client that sends without pause does not
+// keep the rest of the program waiting.
+constexpr int readChunksPerEvent = 16;
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 } // namespace
@@ -33,6 +38,8 @@ VirtualPort::VirtualPort(QObject *parent)
 {
     m_clientPoll.setInterval(clientPollMs);
     connect(&m_clientPoll, &QTimer::timeout, this, &VirtualPort::checkForClient);
+    m_stallWatch.setInterval(stallWatchMs);
+    connect(&m_stallWatch, &QTimer::timeout, this, &VirtualPort::checkForHangUp);
 }
 
 VirtualPort::~VirtualPort() { close(); }
@@ -94,6 +101,7 @@ bool VirtualPort::open(QString *errorText)
 bool VirtualPort::close(QString *)
 {
     m_clientPoll.stop();
+    m_stallWatch.stop();
     delete m_readNotifier;
     m_readNotifier = nullptr;
     delete m_writeNotifier;
@@ -107,7 +115,7 @@ bool VirtualPort::close(QString *)
     m_hasClient = false;
     m_clientDevice.clear();
     m_pending.clear();
-    m_unsent.clear();
+    m_replies.clear();
     return true;
 }
 
@@ -117,7 +125,7 @@ bool VirtualPort::write(const QByteArray &bytes, QString *errorText)
 {
     if (!isOpen())
         return false;
-    m_unsent.append(bytes);
+    m_replies.append(bytes);
     return writePending(errorText);
 }
 
@@ -125,29 +133,34 @@ bool VirtualPort::write(const QByteArray &bytes, QString *errorText)
 bool VirtualPort::writePending(QString *errorText)
 {
 #ifdef Q_OS_UNIX
-    qsizetype done = 0;
-    while (done < m_unsent.size()) {
-        const ssize_t n = ::write(m_emulatorEnd, m_unsent.constData() + done,
-                                  static_cast<size_t>(m_unsent.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            break;
-        } else {
-            if (errorText)
-                *errorText = systemError(n < 0 ? errno : EIO);
-            return false;
-        }
+    const int fd = m_emulatorEnd;
+    const ReplyQueue::Flushed flushed = m_replies.flush(
+            [fd](const char *data, std::size_t size) { return ::write(fd, data, size); });
+    if (flushed == ReplyQueue::Flushed::Failed) {
+        if (errorText)
+            *errorText = systemError(errno);
+        return false;
     }
-    m_unsent.remove(0, done);
-    m_writeNotifier->setEnabled(!m_unsent.isEmpty());
+    m_writeNotifier->setEnabled(!m_replies.isEmpty());
+    updateReading();
     return true;
 #else
     Q_UNUSED(errorText);
     return false;
 #endif
+}
+
+// Takes the client's commands while its replies drain, and holds them back while too many wait.
+void VirtualPort::updateReading()
+{
+    if (!m_readNotifier || !m_hasClient)
+        return;
+    const bool paused = m_replies.readingPaused();
+    m_readNotifier->setEnabled(!paused);
+    if (paused && !m_stallWatch.isActive())
+        m_stallWatch.start();
+    else if (!paused)
+        m_stallWatch.stop();
 }
 
 void VirtualPort::onWritable()
@@ -162,12 +175,18 @@ void VirtualPort::onWritable()
 void VirtualPort::onReadable()
 {
 #ifdef Q_OS_UNIX
-    char buffer[4096];
+    char buffer[ReplyQueue::readChunk];
     bool hungUp = false;
-    for (;;) {
+    for (int chunk = 0; chunk < readChunksPerEvent && !m_replies.readingPaused(); ++chunk) {
         const ssize_t n = ::read(m_emulatorEnd, buffer, sizeof buffer);
         if (n > 0) {
+            if (!m_hasClient)
+                clientArrived();
             m_pending.append(buffer, n);
+            // Answered chunk by chunk, so that the replies waiting are known before more is read.
+            emit readyRead();
+            if (!isOpen())
+                return;
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -175,7 +194,8 @@ void VirtualPort::onReadable()
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
         if (n == 0 || errno == EIO) {
-            // No process has the client's end open any more.
+            // No process has the client's end open any more. What it sent just before it left
+            // has been answered, and is thrown away with the rest.
             hungUp = true;
             break;
         }
@@ -184,17 +204,27 @@ void VirtualPort::onReadable()
         emit failed(errorText);
         return;
     }
-    if (!m_hasClient && (!hungUp || !m_pending.isEmpty()))
-        clientArrived();
-    // What a client sent just before it left is still answered, then thrown away with the rest.
-    if (!m_pending.isEmpty())
-        emit readyRead();
-    if (!hungUp || !isOpen())
+    if (!hungUp) {
+        if (!m_hasClient)
+            clientArrived();
+        updateReading();
         return;
+    }
     const bool hadClient = m_hasClient;
     waitForClient();
     if (hadClient)
         emit clientLeft();
+#endif
+}
+
+void VirtualPort::checkForHangUp()
+{
+#ifdef Q_OS_UNIX
+    pollfd state {m_emulatorEnd, POLLIN, 0};
+    if (!m_hasClient || ::poll(&state, 1, 0) <= 0 || !(state.revents & POLLHUP))
+        return;
+    waitForClient();
+    emit clientLeft();
 #endif
 }
 
@@ -203,7 +233,8 @@ void VirtualPort::waitForClient()
     if (m_hasClient)
         discardClientInput();
     m_hasClient = false;
-    m_unsent.clear();
+    m_replies.clear();
+    m_stallWatch.stop();
     m_writeNotifier->setEnabled(false);
     m_readNotifier->setEnabled(false);
     m_clientPoll.start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/PublishedLink.h"
+#include "session/ReplyQueue.h"
 #include "session/Transport.h"
 
 #include <QTimer>
@@ -16,8 +17,9 @@ namespace tqx {
 //
 // The emulator does not hold the client's end open itself, so it sees each client come and go:
 // when one closes the device, whatever it left unread is thrown away and the next client starts
-// with nothing queued for it. Replies are written whole and in order, however long: what the
-// device cannot take at once waits here until the client reads.
+// with nothing queued for it. Replies are written whole and in order: what the device cannot take
+// at once waits here until the client reads, and while too much waits the port stops taking the
+// client's commands, as a stalled line would (see ReplyQueue).
 class VirtualPort : public Transport
 {
     Q_OBJECT
@@ -35,6 +37,10 @@ public:
     bool close(QString *errorText = nullptr) override;
     bool isOpen() const override { return m_emulatorEnd >= 0; }
     bool hasClient() const { return m_hasClient; }
+    // Replies waiting for the client to read them, and whether its commands are held back
+    // meanwhile.
+    qsizetype pendingReplyBytes() const { return m_replies.size(); }
+    bool isReadingPaused() const { return m_replies.readingPaused(); }
 
     // The device client software opens, e.g. "/dev/pts/3".
     QString clientDevice() const { return m_clientDevice; }
@@ -49,6 +55,8 @@ private:
     void onReadable();
     void onWritable();
     void checkForClient();
+    void checkForHangUp();
+    void updateReading();
     void waitForClient();
     void clientArrived();
     void discardClientInput();
@@ -64,7 +72,10 @@ private:
     QTimer m_clientPoll;
     bool m_hasClient = false;
     QByteArray m_pending; // received, not yet read
-    QByteArray m_unsent; // replies the device could not take yet
+    ReplyQueue m_replies; // replies the device could not take yet
+    // While the client's commands are held back the port is not told of a hang-up either, so it
+    // looks for one now and then.
+    QTimer m_stallWatch;
 };
 
 } // namespace tqx

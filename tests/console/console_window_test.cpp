@@ -10,6 +10,8 @@
 #include "widgets/ScreenUnits.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,6 +49,7 @@ private slots:
     void badStoredValues();
     void closingWhileRunningClosesThePortBeforeSaving();
     void settingsThatCannotBeSavedAreReported();
+    void unreadableLineIsNoSaveFailure();
     void mountMenuSwitchesProfilesWhileRunning();
     void mountSettingsGiveTheSiteRateAndCoordinates();
     void badStoredMountValues_data();
@@ -428,6 +431,27 @@ void ConsoleWindowTest::settingsThatCannotBeSavedAreReported()
     window->close();
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages[0].contains("could not be saved"), qPrintable(m_messages[0]));
+}
+
+// A line the store cannot read is skipped when the settings are loaded; saving rewrites the file
+// whole, and that is no failure to report.
+void ConsoleWindowTest::unreadableLineIsNoSaveFailure()
+{
+    const QString folder = m_config->filePath("TQX_Emulator");
+    QVERIFY(QDir().mkpath(folder));
+    QFile file(folder + "/TQX_Emulator.ini");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Defaults]\ncom_port=3\nthis line has no equals sign\nhc_version=31\n");
+    file.close();
+    {
+        auto window = makeWindow();
+        QCOMPARE(window->VerText->text(), QString("31"));
+        window->VerText->setText("44");
+        window->close();
+    }
+    QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
+    QCOMPARE(storedValue("hc_version"), QString("44"));
+    QCOMPARE(storedValue("com_port"), QString("3"));
 }
 
 // The profile changes at the next command; the version box holds each profile's own version, a
