@@ -4,6 +4,7 @@
 // deadlines, so that a regression fails instead of hanging.
 
 #include "support/ChildProcess.h"
+#include "support/RawTcpClient.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,9 +17,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,93 +27,6 @@ const QByteArray eReply = "310C,0BBB#";
 
 // TQX_TEST_EXECUTABLE runs the same cases against another build of the program.
 QString programUnderTest() { return qEnvironmentVariable("TQX_TEST_EXECUTABLE", TQX_EXECUTABLE); }
-
-// A client on a plain socket, which can do what Qt's socket cannot: shut down only its sending
-// side, and send without reading.
-class RawClient
-{
-public:
-    RawClient() = default;
-    ~RawClient() { close(); }
-    RawClient(const RawClient &) = delete;
-    RawClient &operator=(const RawClient &) = delete;
-
-    bool connectTo(quint16 port)
-    {
-        close();
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return m_fd >= 0
-                && ::connect(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address)
-                == 0;
-    }
-
-    bool send(const QByteArray &bytes)
-    {
-        return ::send(m_fd, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) == bytes.size();
-    }
-
-    // Sends as much of `bytes` as the line takes within `stallMs` of it last taking anything.
-    qint64 sendWithoutReading(qint64 total, int stallMs)
-    {
-        const QByteArray chunk(64 * 1024, 'e');
-        qint64 sent = 0;
-        while (sent < total) {
-            pollfd ready {m_fd, POLLOUT, 0};
-            if (::poll(&ready, 1, stallMs) <= 0)
-                break;
-            const ssize_t n = ::send(m_fd, chunk.constData(),
-                                     size_t(std::min<qint64>(chunk.size(), total - sent)),
-                                     MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n <= 0 && errno != EAGAIN)
-                break;
-            sent += std::max<ssize_t>(n, 0);
-        }
-        return sent;
-    }
-
-    void shutdownSending() { ::shutdown(m_fd, SHUT_WR); }
-
-    // What arrives until `count` bytes, the end of the connection or the deadline.
-    QByteArray receive(qsizetype count, int timeoutMs = deadlineMs)
-    {
-        QByteArray received;
-        QDeadlineTimer deadline(timeoutMs);
-        m_ended = false;
-        while (received.size() < count && !deadline.hasExpired()) {
-            pollfd ready {m_fd, POLLIN, 0};
-            if (::poll(&ready, 1, int(std::max<qint64>(1, deadline.remainingTime()))) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::recv(
-                    m_fd, buffer,
-                    size_t(std::min<qsizetype>(sizeof buffer, count - received.size())), 0);
-            if (n <= 0) {
-                m_ended = true;
-                break;
-            }
-            received.append(buffer, n);
-        }
-        return received;
-    }
-
-    // Whether the last receive() stopped at the end of the connection.
-    bool ended() const { return m_ended; }
-
-    void close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-    bool m_ended = false;
-};
 
 qint64 residentKiB(pid_t pid)
 {
@@ -232,7 +143,7 @@ void ListenerProcessTest::halfClosedClientsGetTheirReplies()
     constexpr int clients = 20;
     int answered = 0;
     for (int i = 0; i < clients; ++i) {
-        RawClient client;
+        RawTcpClient client;
         QVERIFY(client.connectTo(port));
         QVERIFY(client.send(command));
         client.shutdownSending();
@@ -282,7 +193,7 @@ void ListenerProcessTest::immediateReconnectionsAreServed()
     constexpr int reconnections = 200;
     int served = 0;
     for (int i = 0; i < reconnections; ++i) {
-        RawClient client;
+        RawTcpClient client;
         QVERIFY(client.connectTo(port));
         QVERIFY(client.send("E"));
         served += client.receive(eReply.size()) == eReply ? 1 : 0;
@@ -303,7 +214,7 @@ void ListenerProcessTest::clientThatDoesNotReadIsHeldBack()
             process, {"--profile", "full", "--takeover-after", "0", "--log", logPath()});
     QVERIFY(port != 0);
     {
-        RawClient warmUp;
+        RawTcpClient warmUp;
         QVERIFY(warmUp.connectTo(port));
         QVERIFY(warmUp.send("e"));
         QCOMPARE(warmUp.receive(18).size(), 18);
@@ -312,7 +223,7 @@ void ListenerProcessTest::clientThatDoesNotReadIsHeldBack()
     const qint64 before = residentKiB(process.pid());
     QVERIFY(before > 0);
 
-    RawClient flooder;
+    RawTcpClient flooder;
     QVERIFY(flooder.connectTo(port));
     const qint64 sent = flooder.sendWithoutReading(16 * 1024 * 1024, 2000);
     QVERIFY(sent > 0);
@@ -325,14 +236,14 @@ void ListenerProcessTest::clientThatDoesNotReadIsHeldBack()
                                 .arg(during)
                                 .arg(sent)));
 
-    RawClient second;
+    RawTcpClient second;
     QVERIFY(second.connectTo(port));
     QCOMPARE(second.receive(1), QByteArray());
     QVERIFY(second.ended());
 
     flooder.close();
     QVERIFY(waitUntil([&] { return fileText(logPath()).count("the client disconnected") >= 2; }));
-    RawClient next;
+    RawTcpClient next;
     QVERIFY(next.connectTo(port));
     QVERIFY(next.send("Kz"));
     QCOMPARE(next.receive(2), QByteArray("z#"));
@@ -350,13 +261,13 @@ void ListenerProcessTest::silentClientGivesWay()
     ChildProcess process;
     const quint16 port = startListener(process, {"--takeover-after", "0.3", "--log", logPath()});
     QVERIFY(port != 0);
-    RawClient forgotten;
+    RawTcpClient forgotten;
     QVERIFY(forgotten.connectTo(port));
     QVERIFY(forgotten.send("E"));
     QCOMPARE(forgotten.receive(eReply.size()), eReply);
     QTest::qSleep(400);
 
-    RawClient next;
+    RawTcpClient next;
     QVERIFY(next.connectTo(port));
     QVERIFY(next.send("E"));
     QCOMPARE(next.receive(eReply.size()), eReply);
@@ -376,7 +287,7 @@ void ListenerProcessTest::headlessKeepsNoJournal()
     ChildProcess process;
     const quint16 port = startListener(process, {}, {"TMPDIR=" + temporary});
     QVERIFY(port != 0);
-    RawClient client;
+    RawTcpClient client;
     QVERIFY(client.connectTo(port));
     for (int i = 0; i < 100; ++i) {
         QVERIFY(client.send("E"));
@@ -409,7 +320,7 @@ void ListenerProcessTest::linesLeftAtExitAreCounted()
 
     constexpr int exchanges = 20000;
     {
-        RawClient client;
+        RawTcpClient client;
         QVERIFY(client.connectTo(port));
         for (int sent = 0; sent < exchanges; sent += 1000) {
             QVERIFY(client.send(QByteArray(1000, 'e')));

@@ -24,6 +24,7 @@ public:
         written += bytes;
         return true;
     }
+    bool canDeliver() const override { return m_open && !clientGone; }
     QString description() const override { return QStringLiteral("scripted"); }
 
     void deliver(const QByteArray &bytes)
@@ -34,6 +35,7 @@ public:
 
     QByteArray written;
     bool refuseWrites = false;
+    bool clientGone = false; // open, but nobody to send replies to
 
 private:
     bool m_open = false;

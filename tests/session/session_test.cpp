@@ -42,6 +42,10 @@ public:
                 [this] { events << "replies cleared"; });
         connect(&session, &EmulatorSession::bufferChanged, this,
                 [this, text](const Bytes &buffer, quint64) { events << "buffer " + text(buffer); });
+        connect(&session, &EmulatorSession::replyNotSent, this,
+                [this, text](qint64, const Bytes &command, const Bytes &reply) {
+                    events << "not sent " + text(command) + " -> " + text(reply);
+                });
         connect(&session, &EmulatorSession::clientLeft, this, [this] { events << "client left"; });
         connect(&session, &EmulatorSession::portFailed, this,
                 [this](const QString &error) { events << "failed " + error; });
@@ -67,6 +71,9 @@ private slots:
     void savedLogSaysWhatEachExchangeMeant();
     void failures_data();
     void failures();
+    void replyWithNobodyToGoToIsNotLoggedAsSent();
+    void journalKeepsTheLatestExchanges_data();
+    void journalKeepsTheLatestExchanges();
 };
 
 void SessionTest::exchangeIsReportedInOrder()
@@ -190,6 +197,83 @@ void SessionTest::failures()
     }
     QVERIFY(recorder.taken().contains("failed the line is gone"));
     QVERIFY(!session.isOpen());
+}
+
+// A reply the transport had nobody to send to is not an answered exchange: the session says it
+// was not sent, and the journal keeps the command as unanswered.
+void SessionTest::replyWithNobodyToGoToIsNotLoggedAsSent()
+{
+    EmulatorSession session;
+    auto *transport = new ScriptedTransport;
+    session.setTransport(transport);
+    QVERIFY(session.open(nullptr));
+    SignalRecorder recorder(session);
+    transport->deliver("E");
+    transport->clientGone = true;
+    transport->deliver("Kx");
+    const QStringList events = recorder.taken();
+    QVERIFY2(events.contains("reply E -> 310C,0BBB#"), qPrintable(events.join(", ")));
+    QVERIFY2(events.contains("not sent Kx -> x#"), qPrintable(events.join(", ")));
+    QVERIFY(!events.contains("reply Kx -> x#"));
+    QCOMPARE(transport->written, QByteArray("310C,0BBB#"));
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("log.txt");
+    QVERIFY(session.journal()->saveTo(path, nullptr));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    QCOMPARE(lines.value(2).split('\t').value(2), QByteArray("Kx"));
+    QCOMPARE(lines.value(3).split('\t').value(3), QByteArray("no reply"));
+}
+
+void SessionTest::journalKeepsTheLatestExchanges_data()
+{
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<int>("recorded");
+    QTest::addColumn<int>("dropped");
+    QTest::newRow("within the capacity") << 10 << 10 << 0;
+    QTest::newRow("one past it") << 10 << 11 << 5;
+    QTest::newRow("many times over") << 10 << 103 << 95;
+    QTest::newRow("an odd capacity") << 7 << 20 << 15;
+}
+
+// A soak of days does not fill the disk: the journal drops its oldest half when full, and a saved
+// log says how many went.
+void SessionTest::journalKeepsTheLatestExchanges()
+{
+    QFETCH(int, capacity);
+    QFETCH(int, recorded);
+    QFETCH(int, dropped);
+    tqx::ExchangeJournal journal {quint64(capacity)};
+    for (int i = 0; i < recorded; ++i)
+        journal.record(i, "K" + std::to_string(i), std::to_string(i) + "#");
+    QCOMPARE(journal.exchanges(), quint64(recorded));
+    QCOMPARE(journal.dropped(), quint64(dropped));
+    QCOMPARE(journal.kept(), quint64(recorded - dropped));
+    QVERIFY(journal.kept() <= quint64(capacity));
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("log.txt");
+    QVERIFY(journal.saveTo(path, nullptr));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = saved.readAll().split('\n');
+    lines.removeAll(QByteArray());
+    if (dropped > 0) {
+        QCOMPARE(lines.takeFirst(),
+                 QString("# %1 earlier exchanges were dropped: the log keeps at most the latest %2")
+                         .arg(dropped)
+                         .arg(capacity)
+                         .toUtf8());
+    }
+    QCOMPARE(lines.size(), 2 * (recorded - dropped));
+    QCOMPARE(lines.first().split('\t').value(2), "K" + QByteArray::number(dropped));
+    QCOMPARE(lines.last().split('\t').value(2), QByteArray::number(recorded - 1) + "#");
+
+    journal.clear();
+    QCOMPARE(journal.dropped(), quint64(0));
+    QCOMPARE(journal.kept(), quint64(0));
 }
 
 QTEST_GUILESS_MAIN(SessionTest)
