@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
 #include <fcntl.h>
 #include <mutex>
 #include <thread>
@@ -44,6 +45,8 @@ private slots:
     void dropsCountsAndReportsWhenNotRead();
     void reportsAClosedPipeOnce();
     void reportsAFileThatCannotBeOpened();
+    void countsWhatItCouldNotWriteByTheEnd_data();
+    void countsWhatItCouldNotWriteByTheEnd();
 };
 
 // A reader that does not keep up costs lines, never the writer's caller; every line is either
@@ -140,3 +143,51 @@ void LineWriterTest::reportsAFileThatCannotBeOpened()
 
 QTEST_GUILESS_MAIN(LineWriterTest)
 #include "line_writer_test.moc"
+
+void LineWriterTest::countsWhatItCouldNotWriteByTheEnd_data()
+{
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<int>("lineLength");
+    QTest::addColumn<int>("capacity");
+    QTest::newRow("queued lines") << 5000 << 100 << 1024 * 1024;
+    QTest::newRow("lines longer than a pipe's piece") << 300 << 10000 << 16 * 1024 * 1024;
+    QTest::newRow("dropped and never reported") << 20000 << 50 << 100 * 1024;
+}
+
+// A reader that stops reading for good: when the time to finish is up, every line either is in
+// the pipe, whole, or is counted as not written. (Here the piece the writer was blocked in goes
+// out once the test reads the pipe; in a program that ends, it does not.)
+void LineWriterTest::countsWhatItCouldNotWriteByTheEnd()
+{
+    QFETCH(int, lineCount);
+    QFETCH(int, lineLength);
+    QFETCH(int, capacity);
+    int fds[2];
+    QCOMPARE(::pipe2(fds, O_CLOEXEC), 0);
+    std::uint64_t notWritten = 0;
+    {
+        tqx::LineWriter writer(fds[1], "the pipe", {}, std::size_t(capacity));
+        const std::string line = std::string(std::size_t(lineLength - 1), 'x') + '\n';
+        for (int i = 0; i < lineCount; ++i)
+            writer.write(line);
+        QVERIFY(!writer.finish(std::chrono::milliseconds(200)));
+        notWritten = writer.linesNotWritten();
+        writer.write(line); // taken no more, and counted
+        QCOMPARE(writer.linesNotWritten(), notWritten);
+    }
+    ::close(fds[1]);
+    ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    qint64 arrived = 0;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        arrived += std::count(buffer, buffer + n, '\n');
+    ::close(fds[0]);
+    QVERIFY(notWritten > 0);
+    const qint64 oneBlockedPiece = PIPE_BUF / lineLength + 1;
+    QVERIFY2(arrived + qint64(notWritten) >= lineCount
+                     && arrived + qint64(notWritten) <= lineCount + oneBlockedPiece,
+             qPrintable(QString("%1 arrived, %2 counted of %3")
+                                .arg(arrived)
+                                .arg(notWritten)
+                                .arg(lineCount)));
+}
