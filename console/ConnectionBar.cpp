@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTime>
 
 namespace tqx {
 
@@ -33,6 +34,12 @@ void ConnectionBar::setClientConnected(bool connected)
 {
     clientText->setText(connected ? QStringLiteral("Client connected")
                                   : QStringLiteral("No client"));
+}
+
+void ConnectionBar::setClientNotice(const QString &text)
+{
+    clientText->setToolTip(QStringLiteral("%1: %2").arg(
+            QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text));
 }
 
 void ConnectionBar::setNetworkAddress(const QString &description)

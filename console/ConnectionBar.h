@@ -21,6 +21,9 @@ public:
     void setNetworkAddress(const QString &description);
     // Whether a client has the port open now.
     void setClientConnected(bool connected);
+    // The latest thing said of the client beyond its coming and going (a silent client that
+    // gave way to a new one), as the client text's tooltip.
+    void setClientNotice(const QString &text);
 
     QLineEdit *deviceText = nullptr;
     QLineEdit *linkText = nullptr;

@@ -322,6 +322,7 @@ void frmMain::connectHandlers()
     connect(Comm, &EmulatorSession::clientConnected, this,
             [this] { m_connectionBar->setClientConnected(true); });
     connect(Comm, &EmulatorSession::clientLeft, this, &frmMain::onClientLeft);
+    connect(Comm, &EmulatorSession::clientNotice, m_connectionBar, &ConnectionBar::setClientNotice);
     // Logging off or shutting the system down may end the program without a close event.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &frmMain::frmMain_Form_Unload);
 }
