@@ -250,9 +250,8 @@ bool LineWriter::finish(std::chrono::milliseconds timeLimit)
         shared.queue.clear();
         shared.queuedBytes = 0;
     }
-    shared.notWritten += shared.droppedSinceReport + shared.refusedWhileFinishing;
+    shared.notWritten += shared.droppedSinceReport;
     shared.droppedSinceReport = 0;
-    shared.refusedWhileFinishing = 0;
     lock.unlock();
     if (ended)
         shared.thread.join();
@@ -264,7 +263,7 @@ bool LineWriter::finish(std::chrono::milliseconds timeLimit)
 std::uint64_t LineWriter::linesNotWritten() const
 {
     std::lock_guard lock(m_shared->mutex);
-    return m_shared->failed ? 0 : m_shared->notWritten;
+    return m_shared->failed ? 0 : m_shared->notWritten + m_shared->refusedWhileFinishing;
 }
 
 std::uint64_t LineWriter::droppedLines() const

@@ -227,6 +227,11 @@ void TcpTransport::onConnectionWaiting()
         const QString newcomer = peerText(peer);
         if (m_client)
             settleClientFor(newcomer);
+        if (!isOpen()) {
+            // Closed while the current client's last commands were answered.
+            ::close(fd);
+            return;
+        }
         if (m_client) {
             // The line is taken: like a second cable on one serial port, this one gets nothing.
             ::close(fd);

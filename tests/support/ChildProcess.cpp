@@ -30,9 +30,17 @@ bool ChildProcess::start(const QString &program, const QStringList &arguments,
     std::vector<std::string> argumentText {QFile::encodeName(program).toStdString()};
     for (const QString &argument : arguments)
         argumentText.push_back(argument.toStdString());
+    // An addition replaces the test's own entry of the same name.
     std::vector<std::string> environmentText;
-    for (char **entry = environ; *entry; ++entry)
-        environmentText.emplace_back(*entry);
+    for (char **entry = environ; *entry; ++entry) {
+        const std::string text(*entry);
+        const std::string name = text.substr(0, text.find('=') + 1);
+        bool replaced = false;
+        for (const QString &addition : environment)
+            replaced = replaced || addition.toStdString().rfind(name, 0) == 0;
+        if (!replaced)
+            environmentText.push_back(text);
+    }
     for (const QString &entry : environment)
         environmentText.push_back(entry.toStdString());
 

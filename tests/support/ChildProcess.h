@@ -18,7 +18,8 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // `environment` entries ("NAME=value") are added to the test's own environment.
+    // `environment` entries ("NAME=value") are added to the test's own environment, replacing
+    // an entry of the same name.
     bool start(const QString &program, const QStringList &arguments, const QStringList &environment,
                int outputFd, int errorFd);
     pid_t pid() const { return m_pid; }
