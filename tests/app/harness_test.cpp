@@ -31,23 +31,6 @@ const QByteArray eReply = "310C,0BBB#";
 // TQX_TEST_EXECUTABLE runs the same cases against another build of the program.
 QString programUnderTest() { return qEnvironmentVariable("TQX_TEST_EXECUTABLE", TQX_EXECUTABLE); }
 
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = deadlineMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-QByteArray fileText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class HarnessTest : public QObject

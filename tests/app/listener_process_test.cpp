@@ -39,23 +39,6 @@ qint64 residentKiB(pid_t pid)
     return match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 
-QByteArray fileText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = deadlineMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qSleep(5);
-    }
-    return true;
-}
-
 } // namespace
 
 class ListenerProcessTest : public QObject

@@ -144,3 +144,20 @@ QByteArray Pipe::readLineContaining(const QByteArray &text, int timeoutMs)
     }
     return {};
 }
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QByteArray fileText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

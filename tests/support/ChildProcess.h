@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <sys/types.h>
 
 // The program under test as a harness runs it: a separate process whose standard output and
@@ -56,3 +58,8 @@ private:
     int m_fds[2] = {-1, -1};
     QByteArray m_buffered;
 };
+
+// Polls `condition` until it holds (true) or the time is up (false).
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000);
+// The whole of a file, or nothing when it cannot be read.
+QByteArray fileText(const QString &path);
