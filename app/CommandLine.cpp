@@ -142,9 +142,11 @@ bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options
     options.resetAfterMs = resetAfter;
 
     const double takeover = parser.value(QStringLiteral("takeover-after")).toDouble(&ok);
-    if (!ok || !(takeover >= 0) || takeover > 86400) {
-        usageError(QStringLiteral("--takeover-after must be seconds from 0 (never) to 86400, not "
-                                  "\"%1\".")
+    constexpr qint64 maxSeconds = TcpTransport::maxTakeoverAfterMs / 1000;
+    if (!ok || !(takeover >= 0) || takeover > maxSeconds) {
+        usageError(QStringLiteral("--takeover-after must be seconds from 0 (never) to %1, not "
+                                  "\"%2\".")
+                           .arg(maxSeconds)
                            .arg(parser.value(QStringLiteral("takeover-after"))));
         return false;
     }

@@ -22,7 +22,7 @@ namespace {
 constexpr const char *programName = "tqx-orbivo-emulator: ";
 // How long the writers have, all together, to write what is queued when the program ends.
 constexpr std::chrono::milliseconds finishTime(1200);
-}
+} // namespace
 
 HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int errorFd,
                                    QObject *parent)
@@ -88,13 +88,12 @@ HeadlessEmulator::~HeadlessEmulator()
         const auto left = duration_cast<milliseconds>(deadline - steady_clock::now());
         writer->finish(std::max(left, milliseconds(0)));
     }
-    reportUnwritten(*m_output, QStringLiteral("standard output"));
-    if (m_log)
-        reportUnwritten(*m_log, QStringLiteral("the log %1").arg(m_options.logPath));
+    for (const LineWriter *writer : writers)
+        reportUnwritten(*writer);
     m_errors->finish(finishTime);
 }
 
-void HeadlessEmulator::reportUnwritten(const LineWriter &writer, const QString &name)
+void HeadlessEmulator::reportUnwritten(const LineWriter &writer)
 {
     const std::uint64_t lines = writer.linesNotWritten();
     if (lines == 0)
@@ -103,7 +102,7 @@ void HeadlessEmulator::reportUnwritten(const LineWriter &writer, const QString &
                                "take them in time")
                         .arg(lines)
                         .arg(lines == 1 ? QStringLiteral("line was") : QStringLiteral("lines were"))
-                        .arg(name));
+                        .arg(QString::fromStdString(writer.name())));
 }
 
 bool HeadlessEmulator::parseTcpPort(const QString &text, QHostAddress *address, quint16 *port,

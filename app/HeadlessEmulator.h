@@ -73,7 +73,7 @@ private:
     LineWriter::Reporter errorReporter() const;
     void writeEvent(const QString &text);
     void reportError(const QString &text);
-    void reportUnwritten(const LineWriter &writer, const QString &name);
+    void reportUnwritten(const LineWriter &writer);
 
     HeadlessOptions m_options;
     std::shared_ptr<LineWriter> m_errors; // shared with the other writers, which report to it

@@ -10,8 +10,8 @@
 #include <thread>
 #include <utility>
 
-#include <csignal>
 #include <climits>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -85,8 +85,8 @@ struct LineWriter::Shared
     {
         std::size_t done = 0;
         while (done < bytes.size() && !failed && !abandoned) {
-            const ssize_t n = ::write(fd, bytes.data() + done,
-                                      std::min(writePiece, bytes.size() - done));
+            const ssize_t n
+                    = ::write(fd, bytes.data() + done, std::min(writePiece, bytes.size() - done));
             if (n > 0) {
                 batchLinesWritten += linesIn(bytes.data() + done, static_cast<std::size_t>(n));
                 done += static_cast<std::size_t>(n);
@@ -259,6 +259,8 @@ bool LineWriter::finish(std::chrono::milliseconds timeLimit)
         shared.thread.detach();
     return ended;
 }
+
+const std::string &LineWriter::name() const { return m_shared->name; }
 
 std::uint64_t LineWriter::linesNotWritten() const
 {

@@ -60,6 +60,8 @@ public:
     // handed in once the writer was finishing. 0 once the destination failed, which was
     // reported.
     std::uint64_t linesNotWritten() const;
+    // What it writes to, as its reports name it ("standard output", "the log exchange.log").
+    const std::string &name() const;
     // True once the destination failed.
     bool failed() const;
 

@@ -190,7 +190,7 @@ ConsoleSettingsValues ConsoleSettings::load() const
     if (ok && autoReset >= 0 && autoReset <= 600000)
         values.mount.autoResetMs = autoReset;
     const int takeover = m_store->value(tcpTakeoverKey).toString().trimmed().toInt(&ok);
-    if (ok && takeover >= 0 && takeover <= maxTcpTakeoverSeconds)
+    if (ok && takeover >= 0 && takeover <= TcpTransport::maxTakeoverAfterMs / 1000)
         values.tcpTakeoverSeconds = takeover;
     return values;
 }

@@ -39,8 +39,6 @@ struct ConsoleSettingsValues
 class ConsoleSettings
 {
 public:
-    static constexpr int maxTcpTakeoverSeconds = 86400;
-
     ConsoleSettings();
     ~ConsoleSettings();
 

@@ -295,16 +295,13 @@ void frmMain::connectHandlers()
     connect(Comm, &EmulatorSession::commandSelected, this, &frmMain::InputListSelect);
     connect(Comm, &EmulatorSession::commandCountChanged, this, &frmMain::SetInputLabel);
     connect(Comm, &EmulatorSession::commandLogCleared, this, &frmMain::InputListClear);
-    connect(Comm, &EmulatorSession::replyLogged, this,
-            [this](qint64, const Bytes &command, const Bytes &reply) {
-                RespListAddItem(reply, command);
-            });
+    const auto logReply = [this](qint64, const Bytes &command, const Bytes &reply) {
+        RespListAddItem(reply, command);
+    };
+    connect(Comm, &EmulatorSession::replyLogged, this, logReply);
     // The interpreter answered, so the logs keep their rows in step; the saved log says it was
     // not sent.
-    connect(Comm, &EmulatorSession::replyNotSent, this,
-            [this](qint64, const Bytes &command, const Bytes &reply) {
-                RespListAddItem(reply, command);
-            });
+    connect(Comm, &EmulatorSession::replyNotSent, this, logReply);
     connect(Comm, &EmulatorSession::replySelected, this, &frmMain::RespListSelect);
     connect(Comm, &EmulatorSession::replyCountChanged, this, &frmMain::SetRespLabel);
     connect(Comm, &EmulatorSession::replyLogCleared, this, &frmMain::RespListClear);

@@ -30,6 +30,7 @@ class TcpTransport : public Transport
 public:
     static constexpr quint16 defaultPort = 4030;
     static constexpr std::int64_t defaultTakeoverAfterMs = 10'000;
+    static constexpr std::int64_t maxTakeoverAfterMs = 86'400'000; // a day
 
     // Port 0 picks a free port when it opens.
     TcpTransport(const QHostAddress &address, quint16 port, QObject *parent = nullptr);
