@@ -2,8 +2,6 @@
 
 #include "emulation/VersionNumber.h"
 
-#include <algorithm>
-#include <iterator>
 
 namespace tqx {
 
@@ -14,14 +12,9 @@ std::uint8_t HandControlSettings::modelByte() const
     return versionFormat == VersionFormat::Binary ? equatorialModelBinary : equatorialModelHex;
 }
 
-bool HandControlSettings::isEquatorialMount() const
+MountModel HandControlSettings::mountModel() const
 {
-    const std::uint8_t byte = modelByte();
-    if (versionFormat == VersionFormat::Hex)
-        return byte != 5 && byte != 0x80 && byte != 0x90;
-    constexpr std::uint8_t altAzimuthModels[] = {1, 3, 4, 7, 9, 10, 11, 12};
-    return std::find(std::begin(altAzimuthModels), std::end(altAzimuthModels), byte)
-            == std::end(altAzimuthModels);
+    return mountModelOrDefault(versionFormat, modelByte());
 }
 
 bool HandControlSettings::usesJ2000() const
@@ -39,6 +32,12 @@ std::string HandControlSettings::mountError() const
         return "The longitude must be from -180 to 180 degrees.";
     if (!(slewRate >= minSlewRate && slewRate <= maxSlewRate))
         return "The slew rate must be from 0.1 to 90 degrees per second.";
+    if (!(periodicError >= 0 && periodicError <= maxPeriodicError))
+        return "The periodic error must be from 0 to 600 seconds of arc.";
+    if (!(wormPeriod >= minWormPeriod && wormPeriod <= maxWormPeriod))
+        return "The worm period must be from 10 to 3600 seconds.";
+    if (!(switchPosition >= 0 && switchPosition < 360))
+        return "The switch position must be from 0 to less than 360 degrees.";
     return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "emulation/MountModels.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,21 +52,35 @@ struct HandControlSettings
     // rate by default.
     double slewRate = 4;
     CoordinateEpoch epoch = CoordinateEpoch::Automatic;
+    // The emulated mount's own periodic error on the right ascension (or azimuth) axis: a sine of
+    // this amplitude in seconds of arc over one turn of the worm, which takes the worm period
+    // while the mount tracks. 0, the default, is a perfect drive. Periodic-error playback
+    // cancels it once a recording has been made.
+    double periodicError = 0;
+    double wormPeriod = 480;
+    // Where the index switches are on the motor axes, in degrees of motor position: levelling
+    // moves an axis there, and the worm's index is found where the right ascension (or azimuth)
+    // motor passes it, once every turn of the worm.
+    double switchPosition = 0;
 
     static constexpr double minSlewRate = 0.1;
     static constexpr double maxSlewRate = 90;
+    static constexpr double maxPeriodicError = 600;
+    static constexpr double minWormPeriod = 10;
+    static constexpr double maxWormPeriod = 3600;
 
     std::uint8_t modelByte() const;
-    // Whether the model is one of the equatorial mounts in its version format's numbering; the
-    // other known models are alt-azimuth mounts, and unknown ones are taken as equatorial.
-    bool isEquatorialMount() const;
+    // The model as the hand control treats it (see mountModelOrDefault).
+    MountModel mountModel() const;
+    bool isEquatorialMount() const { return mountModel().equatorial; }
     bool usesJ2000() const;
 
     // Empty when the text is a version the full profile can send; otherwise a sentence for the
     // user that says why it is refused.
     static std::string versionError(std::string_view text);
     // Empty when the site is on the globe (latitude -90 to 90, longitude -180 to 180) and the slew
-    // rate within its bounds; otherwise a sentence for the user.
+    // rate, the periodic error, the worm period and the switch position within their bounds;
+    // otherwise a sentence for the user.
     std::string mountError() const;
 };
 

@@ -358,3 +358,21 @@ bool MountPosition::isAxisGotoDone(Axis axis) const
 }
 
 } // namespace tqx
+
+// Stubs, replaced below as the motor features land.
+namespace tqx {
+void MountPosition::fastGotoAxis(Axis axis, std::uint32_t position24) { gotoAxis(axis, position24); }
+void MountPosition::guidePulse(Axis, double, std::int64_t) {}
+bool MountPosition::isGuidePulseRunning(Axis) const { return false; }
+std::optional<MountPosition::GuidePulseProgress> MountPosition::guidePulseProgress(Axis) const { return std::nullopt; }
+void MountPosition::setTrackingRate(TrackingRate rate) { m_trackingRate = rate; }
+void MountPosition::startLevelling(Axis) {}
+bool MountPosition::isLevellingDone(Axis) const { return true; }
+void MountPosition::seekPecIndex() {}
+bool MountPosition::startPecRecording() { return false; }
+void MountPosition::stopPecRecording() {}
+void MountPosition::setPecPlayback(bool) {}
+PeriodicErrorState MountPosition::periodicErrorState() const { return {}; }
+std::int8_t MountPosition::pecBin(std::size_t) const { return 0; }
+void MountPosition::setPecBin(std::size_t, std::int8_t) {}
+}

@@ -23,6 +23,31 @@ struct MountConfiguration
     // Right ascension and declination are read and written for J2000 rather than of the date.
     bool j2000 = false;
     SlewRates rates;
+    // The motor controllers' optional features of the model.
+    bool periodicErrorCorrection = false;
+    bool homeSwitches = false;
+    // The drive's own periodic error on the right ascension (or azimuth) axis: the amplitude of
+    // a sine over one turn of the worm, in radians (0: none), and how long a turn takes at the
+    // sidereal rate.
+    double periodicErrorAmplitude = 0;
+    std::int64_t wormPeriodMs = 480'000;
+    // Where the index switches are, as a motor position in radians.
+    double switchPosition = 0;
+};
+
+// How fast the right ascension motor turns while the mount tracks the sky.
+enum class TrackingRate { Sidereal, Solar, Lunar };
+
+// The periodic-error correction of the right ascension (or azimuth) motor, as its commands read
+// it.
+struct PeriodicErrorState
+{
+    bool indexFound = false;
+    bool seekingIndex = false;
+    bool recording = false;
+    bool recorded = false; // a recording has been made, or bins written
+    bool playback = false;
+    std::size_t bin = 0; // where the worm is, 0 to 87
 };
 
 // Where the full profile's mount points, and how it moves. There is one pointing; right
@@ -85,10 +110,46 @@ public:
     void setAxisPosition(Axis axis, std::uint32_t position24);
     // A goto of one axis to a motor position; the other axis stands still.
     void gotoAxis(Axis axis, std::uint32_t position24);
-    // Moves the axis at a constant rate, positive toward larger readings; 0 stops it. A goto
-    // under way stops first.
+    // A goto of one axis at the slew rate without a slow final approach.
+    void fastGotoAxis(Axis axis, std::uint32_t position24);
+    // Turns the motor at a constant rate, positive toward larger motor positions; 0 stops it. A
+    // goto under way stops first. Which way that moves the pointing depends on the mount (see
+    // the motor axes in the README).
     void slewAxis(Axis axis, double radiansPerSecond);
     bool isAxisGotoDone(Axis axis) const;
+
+    // A guide pulse: the motor turns by percent/100 of the sidereal rate for the duration, on top
+    // of whatever it does; a new pulse on the axis replaces a running one, and a goto, "M" or a
+    // slew of the axis ends it. Ignored while a goto is under way.
+    void guidePulse(Axis axis, double percentOfSidereal, std::int64_t durationMs);
+    bool isGuidePulseRunning(Axis axis) const;
+    struct GuidePulseProgress
+    {
+        double percentOfSidereal = 0;
+        std::int64_t remainingMs = 0;
+    };
+    std::optional<GuidePulseProgress> guidePulseProgress(Axis axis) const;
+
+    // The tracking rate is kept while tracking is off and used when it comes back on.
+    void setTrackingRate(TrackingRate rate);
+    TrackingRate trackingRate() const { return m_trackingRate; }
+
+    // Levelling: the axis turns to its index switch; done once it has arrived.
+    void startLevelling(Axis axis);
+    bool isLevellingDone(Axis axis) const;
+
+    // Periodic-error correction of the right ascension (or azimuth) motor. Seeking the index
+    // turns the axis forward to the worm's index; recording needs the index found (false
+    // otherwise) and takes one turn of the worm, storing the corrections that cancel the drive's
+    // periodic error bin by bin; playback applies the stored corrections.
+    void seekPecIndex();
+    bool startPecRecording();
+    void stopPecRecording();
+    void setPecPlayback(bool on);
+    PeriodicErrorState periodicErrorState() const;
+    // A bin's correction in units of 0.1 second of arc.
+    std::int8_t pecBin(std::size_t bin) const;
+    void setPecBin(std::size_t bin, std::int8_t value);
 
     // A goto under way: where it goes, how far it still has to go and the way it takes.
     struct GotoProgress
@@ -150,6 +211,7 @@ private:
     // configured coordinates.
     bool m_atStart = true;
     std::uint8_t m_trackingMode = startTrackingMode;
+    TrackingRate m_trackingRate = TrackingRate::Sidereal;
 };
 
 } // namespace tqx
