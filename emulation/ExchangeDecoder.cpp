@@ -4,6 +4,8 @@
 #include "emulation/CommandTable.h"
 #include "emulation/DateTimeStore.h"
 #include "emulation/FullCommandTable.h"
+#include "emulation/HandControlSettings.h"
+#include "emulation/MountModels.h"
 #include "emulation/Sexagesimal.h"
 
 #include <cstdio>
@@ -50,24 +52,26 @@ std::uint8_t byteAt(std::string_view bytes, std::size_t index)
 
 std::string number(long long value) { return std::to_string(value); }
 
+std::string hexText(std::uint8_t byte)
+{
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", byte);
+    return hex;
+}
+
 // A byte as a person reads it: the character when it is one, its value otherwise.
 std::string byteText(std::uint8_t byte)
 {
     if (byte > 0x20 && byte < 0x7F)
         return std::string {'\'', static_cast<char>(byte), '\''};
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", byte);
-    return text;
+    return hexText(byte);
 }
 
 std::string bytesText(std::string_view bytes)
 {
     std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, i == 0 ? "0x%02X" : " 0x%02X", byteAt(bytes, i));
-        text += hex;
-    }
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        text += (i == 0 ? "" : " ") + hexText(byteAt(bytes, i));
     return text;
 }
 
@@ -150,32 +154,9 @@ std::string trackingText(std::uint8_t mode)
 
 std::string modelText(std::uint8_t model, bool hexVersion)
 {
-    std::string_view kind;
-    if (hexVersion) {
-        if (model == 0 || model == 1 || model == 4)
-            kind = "equatorial mount";
-        else if (model == 5 || model == 0x80 || model == 0x90)
-            kind = "alt-azimuth mount";
-    } else {
-        static constexpr std::string_view kinds[] = {
-                {},
-                "large fork-arm alt-azimuth mount with GPS",
-                {},
-                "fork-arm alt-azimuth mount",
-                "fork-arm alt-azimuth mount, special edition",
-                "heavy German equatorial mount",
-                "medium German equatorial mount",
-                "small single-arm alt-azimuth mount",
-                {},
-                "dual fork-arm alt-azimuth mount with GPS",
-                "small single-arm alt-azimuth mount, entry level",
-                "single-arm alt-azimuth mount for small tubes",
-                "single-arm alt-azimuth mount for larger tubes",
-        };
-        if (model < std::size(kinds))
-            kind = kinds[model];
-    }
-    return "model " + number(model) + ": " + (kind.empty() ? "unknown model" : std::string(kind));
+    const MountModel *known
+            = findMountModel(hexVersion ? VersionFormat::Hex : VersionFormat::Binary, model);
+    return "model " + number(model) + ": " + (known ? std::string(known->name) : "unknown model");
 }
 
 std::string dmsText(int degrees, int minutes, int seconds, char hemisphere)
@@ -258,11 +239,11 @@ std::string fixedRateText(std::uint8_t button)
     return "rate " + number(button) + " (" + taken + text + ")";
 }
 
+// The autoguide rate's byte: 0 to 255 for none to all of the sidereal rate.
 std::string guideRateText(std::uint8_t rate)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d/256 of the sidereal rate (%.0f%%)", rate,
-                  rate * 100.0 / 256);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f %% sidereal", rate * 100.0 / 255);
     return text;
 }
 
@@ -272,7 +253,73 @@ std::uint32_t position24(std::string_view bytes, std::size_t at)
             | byteAt(bytes, at + 2);
 }
 
-std::string argumentText(BusArgument argument, std::string_view data)
+// The bus addresses of the right ascension (or azimuth) and the declination (or altitude) motor.
+constexpr std::uint8_t firstMotorAddress = 16;
+constexpr std::uint8_t secondMotorAddress = 17;
+
+// Where a positive or a negative rate of a motor takes the pointing. On an equatorial mount these
+// are the directions clients mean by the sign (west on the right ascension motor, north on the
+// declination motor); the decoder does not know the pier side that flips the declination
+// motor's sky direction. On an alt-azimuth mount it is the sense of the axis.
+std::string_view motorSense(std::uint8_t address, bool equatorialMount, bool positive)
+{
+    if (address == secondMotorAddress) {
+        if (equatorialMount)
+            return positive ? "north" : "south";
+        return positive ? "up" : "down";
+    }
+    if (equatorialMount)
+        return positive ? "west" : "east";
+    return positive ? "to larger azimuth" : "to smaller azimuth";
+}
+
+// A signed percentage of the sidereal rate, then the length in hundredths of a second.
+std::string guidePulseText(std::string_view data, std::uint8_t address, bool equatorialMount)
+{
+    const int percent = static_cast<std::int8_t>(byteAt(data, 0));
+    const int hundredths = byteAt(data, 1);
+    std::string sense;
+    if (percent != 0)
+        sense = std::string(motorSense(address, equatorialMount, percent > 0)) + ' ';
+    char text[48];
+    std::snprintf(text, sizeof text, "%d %% sidereal for %d.%02d s",
+                  percent < 0 ? -percent : percent, hundredths / 100, hundredths % 100);
+    return sense + text;
+}
+
+std::string pecBinText(std::size_t bin)
+{
+    return "bin " + number(static_cast<long long>(bin))
+            + (bin < pecBinCount ? "" : ", beyond the " + countText(pecBinCount, "bin"));
+}
+
+// Address 0x3F of the periodic-error data reads the number of bins, the addresses from 0x40 the
+// bins.
+std::string pecAddressText(std::uint8_t address)
+{
+    if (address == pecBinCountAddress)
+        return "the number of bins";
+    if (address >= pecFirstBinAddress)
+        return pecBinText(address - pecFirstBinAddress);
+    return "address " + hexText(address);
+}
+
+// What the periodic-error data at the address holds: the number of bins, or a bin's signed
+// correction.
+std::string pecValueText(std::uint8_t address, std::uint8_t value)
+{
+    if (address == pecBinCountAddress)
+        return countText(value, "bin");
+    if (address < pecFirstBinAddress)
+        return "data " + hexText(value);
+    const int correction = static_cast<std::int8_t>(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d (%.1f\")", correction, correction * pecArcsecondsPerUnit);
+    return text;
+}
+
+std::string argumentText(BusArgument argument, std::string_view data, std::uint8_t address,
+                         bool equatorialMount)
 {
     switch (argument) {
     case BusArgument::None:
@@ -287,6 +334,17 @@ std::string argumentText(BusArgument argument, std::string_view data)
         return " " + fixedRateText(byteAt(data, 0));
     case BusArgument::GuideRate:
         return " " + guideRateText(byteAt(data, 0));
+    case BusArgument::GuidePulse:
+        return " " + guidePulseText(data, address, equatorialMount);
+    case BusArgument::OnOff:
+        if (byteAt(data, 0) <= 1)
+            return byteAt(data, 0) ? " on" : " off";
+        return " " + number(byteAt(data, 0)) + ", neither 1 (on) nor 0 (off)";
+    case BusArgument::PecAddress:
+        return ", " + pecAddressText(byteAt(data, 0));
+    case BusArgument::PecAddressValue:
+        return ", " + pecAddressText(byteAt(data, 0)) + ": "
+                + pecValueText(byteAt(data, 0), byteAt(data, 1));
     case BusArgument::MonthDay:
         return " month " + number(byteAt(data, 0)) + ", day " + number(byteAt(data, 1));
     case BusArgument::Year:
@@ -301,10 +359,40 @@ std::string argumentText(BusArgument argument, std::string_view data)
     return {};
 }
 
-// The data of a reply, when it has the size its kind needs; nothing otherwise.
-std::optional<std::string> answerText(BusAnswer answer, std::string_view data)
+// A command of a bus device with its data bytes d1 d2 d3.
+std::string busCommandText(const BusCommandRow &row, std::uint8_t address, std::string_view data,
+                           bool equatorialMount)
 {
+    // The right ascension (or azimuth) motor takes three variable rates no slew would use as
+    // the tracking rates.
+    if (row.argument == BusArgument::VariableRate && address == firstMotorAddress) {
+        switch (byteAt(data, 0) << 8 | byteAt(data, 1)) {
+        case TrackingRateValue::Sidereal:
+            return "set the tracking rate to sidereal";
+        case TrackingRateValue::Solar:
+            return "set the tracking rate to solar";
+        case TrackingRateValue::Lunar:
+            return "set the tracking rate to lunar";
+        default:
+            break;
+        }
+    }
+    return std::string(row.meaning) + argumentText(row.argument, data, address, equatorialMount);
+}
+
+// The data of a reply to the row's command with its data bytes `sent`, when it has the size its
+// kind needs; nothing otherwise.
+std::optional<std::string> answerText(const BusCommandRow &row, std::string_view sent,
+                                      std::string_view data)
+{
+    const BusAnswer answer = row.answer;
     const auto sized = [&](std::size_t size) { return data.size() == size; };
+    // Flags that are 0xFF or 0x00 and nothing else.
+    const auto flag = [&]() -> std::optional<bool> {
+        if (sized(1) && (byteAt(data, 0) == 0xFF || byteAt(data, 0) == 0))
+            return byteAt(data, 0) == 0xFF;
+        return std::nullopt;
+    };
     switch (answer) {
     case BusAnswer::None:
         if (data.empty())
@@ -316,13 +404,36 @@ std::optional<std::string> answerText(BusAnswer answer, std::string_view data)
                     + formatPositionField(position24(data, 0) << 8, 24, AngleStyle::Degrees);
         break;
     case BusAnswer::DoneFlag:
-    case BusAnswer::EnabledFlag:
-        if (sized(1) && (byteAt(data, 0) == 0xFF || byteAt(data, 0) == 0)) {
-            const bool set = byteAt(data, 0) == 0xFF;
-            if (answer == BusAnswer::DoneFlag)
-                return set ? "the goto is done" : "still moving";
-            return set ? "enabled" : "disabled";
+        if (const std::optional<bool> done = flag()) {
+            if (!*done)
+                return "still moving";
+            return row.command == MotorCommand::IsLevellingDone ? "levelling done"
+                                                                : "the goto is done";
         }
+        break;
+    case BusAnswer::EnabledFlag:
+        if (const std::optional<bool> enabled = flag())
+            return *enabled ? "enabled" : "disabled";
+        break;
+    case BusAnswer::AtIndexFlag:
+        if (const std::optional<bool> atIndex = flag())
+            return *atIndex ? "at the index" : "not at the index";
+        break;
+    case BusAnswer::RecordedFlag:
+        if (sized(1))
+            return byteAt(data, 0) ? "recording done" : "still recording";
+        break;
+    case BusAnswer::GuidingFlag:
+        if (sized(1))
+            return byteAt(data, 0) ? "still running" : "ended";
+        break;
+    case BusAnswer::PecBin:
+        if (sized(1))
+            return pecBinText(byteAt(data, 0));
+        break;
+    case BusAnswer::PecValue:
+        if (sized(1) && !sent.empty())
+            return pecValueText(byteAt(sent, 0), byteAt(data, 0));
         break;
     case BusAnswer::LinkedFlag:
         if (sized(1))
@@ -371,9 +482,9 @@ std::optional<std::string> answerText(BusAnswer answer, std::string_view data)
 std::string deviceName(std::uint8_t address, bool equatorialMount)
 {
     switch (address) {
-    case 16:
+    case firstMotorAddress:
         return equatorialMount ? "the RA motor" : "the azimuth motor";
-    case 17:
+    case secondMotorAddress:
         return equatorialMount ? "the Dec motor" : "the altitude motor";
     case 18:
         return "the focuser";
@@ -399,7 +510,7 @@ std::string passThroughCommand(std::string_view frame, bool equatorialMount)
     std::string text = "pass-through to " + deviceName(address, equatorialMount) + ": ";
     const BusCommandRow *row = findBusCommand(address, id);
     if (row)
-        text += std::string(row->meaning) + argumentText(row->argument, frame.substr(4, 3));
+        text += busCommandText(*row, address, frame.substr(4, 3), equatorialMount);
     else
         text += "command " + number(id);
     if (replyLength > 0)
@@ -424,7 +535,7 @@ std::string passThroughReply(std::string_view frame, std::string_view reply)
                 + number(static_cast<long long>(asked + 1));
     const std::string_view data = reply.substr(0, asked);
     if (const BusCommandRow *row = findBusCommand(byteAt(frame, 2), byteAt(frame, 3))) {
-        if (std::optional<std::string> text = answerText(row->answer, data))
+        if (std::optional<std::string> text = answerText(*row, frame.substr(4, 3), data))
             return *text;
     }
     return data.empty() ? "acknowledged" : "data " + bytesText(data);
