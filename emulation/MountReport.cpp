@@ -6,6 +6,7 @@
 #include "emulation/HexPosition.h"
 #include "emulation/Sexagesimal.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace tqx {
@@ -69,6 +70,76 @@ std::string motionText(const MountPosition &mount,
     return mount.isTracking() ? "tracking" : "standing still";
 }
 
+std::string trackingRateText(TrackingRate rate)
+{
+    switch (rate) {
+    case TrackingRate::Solar:
+        return "solar";
+    case TrackingRate::Lunar:
+        return "lunar";
+    case TrackingRate::Sidereal:
+        break;
+    }
+    return "sidereal";
+}
+
+// Where a guide pulse on the axis moves the pointing. The motors' positive sense is the one
+// MountPosition documents: the right ascension motor turns the way the mount tracks (west in the
+// northern hemisphere), the declination motor north while "p" answers 'E' (both mirrored in the
+// southern hemisphere); an alt-azimuth mount's toward growing azimuth, to the right as seen from
+// behind the tube, and up.
+std::string_view pulseDirection(const MountPosition &mount, MountPosition::Axis axis, bool positive)
+{
+    const bool azimuthAxis = axis == MountPosition::Axis::Azimuth;
+    if (!mount.configuration().equatorial) {
+        if (azimuthAxis)
+            return positive ? "right" : "left";
+        return positive ? "up" : "down";
+    }
+    const bool southern = mount.geometry().latitude() < 0;
+    if (azimuthAxis)
+        return positive != southern ? "west" : "east";
+    const bool positiveIsNorth = (mount.pointingSide() == 'E') != southern;
+    return positive == positiveIsNorth ? "north" : "south";
+}
+
+// The guide pulses running: "north 50 % sidereal, 0.40 s to go", or both axes' in one line
+// short enough for the view's column.
+std::string guidingText(const MountPosition &mount)
+{
+    std::vector<std::string> directions;
+    std::vector<std::string> remaining;
+    for (const MountPosition::Axis axis :
+         {MountPosition::Axis::Azimuth, MountPosition::Axis::Altitude}) {
+        const std::optional<MountPosition::GuidePulseProgress> pulse
+                = mount.guidePulseProgress(axis);
+        if (!pulse)
+            continue;
+        char text[32];
+        std::snprintf(text, sizeof text, " %.0f %%", std::abs(pulse->percentOfSidereal));
+        directions.push_back(std::string(pulseDirection(mount, axis, pulse->percentOfSidereal >= 0))
+                             + text);
+        std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(pulse->remainingMs) / 1000);
+        remaining.push_back(text);
+    }
+    if (directions.empty())
+        return "none";
+    const auto joined = [](const std::vector<std::string> &parts) {
+        return parts.size() == 1 ? parts[0] : parts[0] + " and " + parts[1];
+    };
+    return joined(directions) + " sidereal, " + joined(remaining) + " to go";
+}
+
+std::string periodicErrorText(const PeriodicErrorState &state)
+{
+    std::string text = state.seekingIndex ? "seeking the index"
+            : state.indexFound            ? "index found"
+                                          : "index not found";
+    text += state.recording ? ", recording" : state.recorded ? ", recorded" : ", not recorded";
+    text += state.playback ? ", playback on" : ", playback off";
+    return text + ", bin " + std::to_string(state.bin);
+}
+
 MountReport fullReport(const HandControl &handControl)
 {
     const MountPosition &mount = handControl.mount();
@@ -94,13 +165,18 @@ MountReport fullReport(const HandControl &handControl)
             {"Azimuth", formatAngle(horizon.first, AngleStyle::Degrees)},
             {"Altitude", formatAngle(horizon.second, AngleStyle::SignedDegrees)},
             {"Tracking", ExchangeDecoder::trackingMode(mount.trackingMode())},
+            {"Tracking rate", trackingRateText(mount.trackingRate())},
             {"Pier side", pierSide},
             {"Site",
              ExchangeDecoder::site(
                      std::string_view(reinterpret_cast<const char *>(site.data()), site.size()))},
             {"Clock", clockText(handControl)},
             {"Motion", motionText(mount, progress, utcMs)},
+            {"Guiding", guidingText(mount)},
     };
+    // Only the models that have it: a client offers the correction from the model byte.
+    if (mount.configuration().periodicErrorCorrection)
+        report.rows.push_back({"Periodic error", periodicErrorText(mount.periodicErrorState())});
     report.pointings = {{horizon.first, horizon.second, {}}};
     if (progress) {
         report.target = MountReport::Mark {
