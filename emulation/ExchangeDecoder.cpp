@@ -270,7 +270,8 @@ std::string_view motorSense(std::uint8_t address, bool equatorialMount, bool pos
     }
     if (equatorialMount)
         return positive ? "west" : "east";
-    return positive ? "to larger azimuth" : "to smaller azimuth";
+    // Growing azimuth turns the tube to the right, as seen from behind it.
+    return positive ? "right" : "left";
 }
 
 // A signed percentage of the sidereal rate, then the length in hundredths of a second.

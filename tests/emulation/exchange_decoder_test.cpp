@@ -199,10 +199,8 @@ const std::vector<DecodeCase> decodeCases {
         {"guidePulseUp", fullAltAz, bytesOf({'P', 3, 17, 38, 10, 200, 0, 0}), "#",
          "pass-through to the altitude motor: guide pulse up 10 % sidereal for 2.00 s",
          "acknowledged"},
-        {"guidePulseToSmallerAzimuthAtTheLargestByte", fullAltAz,
-         bytesOf({'P', 3, 16, 38, 0x80, 255, 0, 0}), "#",
-         "pass-through to the azimuth motor: guide pulse to smaller azimuth 128 % sidereal for "
-         "2.55 s",
+        {"guidePulseLeftAtTheLargestBytes", fullAltAz, bytesOf({'P', 3, 16, 38, 0x80, 255, 0, 0}),
+         "#", "pass-through to the azimuth motor: guide pulse left 128 % sidereal for 2.55 s",
          "acknowledged"},
         {"guidePulseOfNoRate", full, bytesOf({'P', 3, 17, 38, 0, 100, 0, 0}), "#",
          "pass-through to the Dec motor: guide pulse 0 % sidereal for 1.00 s", "acknowledged"},
