@@ -16,16 +16,29 @@ namespace tqx {
 
 namespace {
 
-constexpr const char *ownOptions[] = {"--headless",      "--port",
-                                      "--version-reply", "--log",
-                                      "--help",          "-h",
-                                      "--version",       "-v",
-                                      "--profile",       "--version-format",
-                                      "--model",         "--unaligned",
-                                      "--gps",           "--clock",
-                                      "--reset-after",   "--site",
-                                      "--slew-rate",     "--coordinates",
-                                      "--decode",        "--takeover-after"};
+constexpr const char *ownOptions[] = {"--headless",
+                                      "--port",
+                                      "--version-reply",
+                                      "--log",
+                                      "--help",
+                                      "-h",
+                                      "--version",
+                                      "-v",
+                                      "--profile",
+                                      "--version-format",
+                                      "--model",
+                                      "--unaligned",
+                                      "--gps",
+                                      "--clock",
+                                      "--reset-after",
+                                      "--site",
+                                      "--slew-rate",
+                                      "--coordinates",
+                                      "--decode",
+                                      "--takeover-after",
+                                      "--periodic-error",
+                                      "--worm-period",
+                                      "--switch-position"};
 
 void usageError(const QString &text)
 {
@@ -58,6 +71,24 @@ bool readChoice(const QCommandLineParser &parser, const QString &option,
     usageError(QStringLiteral("--%1 must be %2 or %3, not \"%4\".")
                        .arg(option, names.join(QStringLiteral(", ")), last, text));
     return false;
+}
+
+// An option that takes a number, kept in `value` when it is not given: false, with a message
+// naming the option and what it counts, when it is not a number. Its bounds are the settings'.
+bool readNumber(const QCommandLineParser &parser, const QString &option, const char *units,
+                double &value)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    const double number = parser.value(option).trimmed().toDouble(&ok);
+    if (!ok) {
+        usageError(QStringLiteral("--%1 must be %2, not \"%3\".")
+                           .arg(option, QLatin1String(units), parser.value(option)));
+        return false;
+    }
+    value = number;
+    return true;
 }
 
 // Reads the full profile's and the automatic reset's options into `options`; false (with the
@@ -105,15 +136,13 @@ bool readMountOptions(const QCommandLineParser &parser, HeadlessOptions &options
             return false;
         }
     }
-    if (parser.isSet(QStringLiteral("slew-rate"))) {
-        bool ok = false;
-        settings.slewRate = parser.value(QStringLiteral("slew-rate")).toDouble(&ok);
-        if (!ok) {
-            usageError(QStringLiteral("--slew-rate must be degrees per second, not \"%1\".")
-                               .arg(parser.value(QStringLiteral("slew-rate"))));
-            return false;
-        }
-    }
+    if (!readNumber(parser, QStringLiteral("slew-rate"), "degrees per second", settings.slewRate)
+        || !readNumber(parser, QStringLiteral("periodic-error"), "seconds of arc",
+                       settings.periodicError)
+        || !readNumber(parser, QStringLiteral("worm-period"), "seconds", settings.wormPeriod)
+        || !readNumber(parser, QStringLiteral("switch-position"), "degrees",
+                       settings.switchPosition))
+        return false;
     if (const std::string error = settings.mountError(); !error.empty()) {
         usageError(QString::fromStdString(error));
         return false;
@@ -231,6 +260,26 @@ int runCommandLine(int argc, char *argv[])
                       QStringLiteral("Full profile: how fast a goto moves each axis, in degrees "
                                      "per second, from 0.1 to 90 (default 4)."),
                       QStringLiteral("DEG"), QStringLiteral("4")});
+    const HandControlSettings defaults;
+    parser.addOption({QStringLiteral("periodic-error"),
+                      QStringLiteral("Full profile: the drive's own periodic error on the right "
+                                     "ascension (or azimuth) axis, the amplitude in seconds of "
+                                     "arc from 0 to %1 (default %2: none).")
+                              .arg(HandControlSettings::maxPeriodicError)
+                              .arg(defaults.periodicError),
+                      QStringLiteral("ARCSEC")});
+    parser.addOption({QStringLiteral("worm-period"),
+                      QStringLiteral("Full profile: how long one turn of the worm takes while "
+                                     "the mount tracks, in seconds from %1 to %2 (default %3).")
+                              .arg(HandControlSettings::minWormPeriod)
+                              .arg(HandControlSettings::maxWormPeriod)
+                              .arg(defaults.wormPeriod),
+                      QStringLiteral("SECONDS")});
+    parser.addOption({QStringLiteral("switch-position"),
+                      QStringLiteral("Full profile: where the index switches are, in degrees of "
+                                     "motor position from 0 to less than 360 (default %1).")
+                              .arg(defaults.switchPosition),
+                      QStringLiteral("DEGREES")});
     parser.addOption({QStringLiteral("coordinates"),
                       QStringLiteral("Full profile: right ascension and declination of the date "
                                      "or J2000; auto (default) takes the date for the binary "

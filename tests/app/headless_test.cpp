@@ -85,6 +85,37 @@ void HeadlessTest::commandLine_data()
     QTest::newRow("slew rate not a number")
             << QStringList {"--headless", "--port", "virtual", "--slew-rate", "fast"} << 2
             << "--slew-rate must be degrees per second";
+    // A value within its bounds lets the program go on to open the port.
+    QTest::newRow("periodic error")
+            << QStringList {"--headless", "--port", "/nonexistent/ttyX", "--periodic-error", "30"}
+            << 1 << "cannot open";
+    QTest::newRow("periodic error too large")
+            << QStringList {"--headless", "--port", "virtual", "--periodic-error", "1000"} << 2
+            << "periodic error must be from";
+    QTest::newRow("periodic error negative")
+            << QStringList {"--headless", "--port", "virtual", "--periodic-error", "-1"} << 2
+            << "periodic error must be from";
+    QTest::newRow("periodic error not a number")
+            << QStringList {"--headless", "--port", "virtual", "--periodic-error", "lots"} << 2
+            << "--periodic-error must be seconds of arc";
+    QTest::newRow("worm period") << QStringList {"--headless", "--port", "/nonexistent/ttyX",
+                                                 "--worm-period", "600"}
+                                 << 1 << "cannot open";
+    QTest::newRow("worm period too short")
+            << QStringList {"--headless", "--port", "virtual", "--worm-period", "1"} << 2
+            << "worm period must be from";
+    QTest::newRow("worm period not a number")
+            << QStringList {"--headless", "--port", "virtual", "--worm-period", "slow"} << 2
+            << "--worm-period must be seconds";
+    QTest::newRow("switch position") << QStringList {"--headless", "--port", "/nonexistent/ttyX",
+                                                     "--switch-position", "359.5"}
+                                     << 1 << "cannot open";
+    QTest::newRow("switch position a full turn")
+            << QStringList {"--headless", "--port", "virtual", "--switch-position", "360"} << 2
+            << "switch position must be from";
+    QTest::newRow("switch position not a number")
+            << QStringList {"--headless", "--port", "virtual", "--switch-position", "north"} << 2
+            << "--switch-position must be degrees";
     QTest::newRow("unknown coordinates")
             << QStringList {"--headless", "--port", "virtual", "--coordinates", "b1950"} << 2
             << "--coordinates must be auto, date or j2000";
