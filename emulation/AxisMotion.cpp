@@ -21,10 +21,13 @@ double shorterWay(double from, double to)
 
 } // namespace
 
-AxisMotion AxisMotion::still(double position)
+AxisMotion AxisMotion::still(double position, double driftPerSecond, std::int64_t startMs)
 {
     AxisMotion motion;
     motion.m_start = position;
+    motion.m_rate = driftPerSecond;
+    motion.m_startMs = startMs;
+    motion.m_endMs = startMs;
     return motion;
 }
 
@@ -50,9 +53,22 @@ AxisMotion AxisMotion::atRate(double from, double radiansPerSecond, std::int64_t
     AxisMotion motion;
     motion.m_kind = Kind::Rate;
     motion.m_start = from;
-    motion.m_distance = radiansPerSecond;
+    motion.m_rate = radiansPerSecond;
     motion.m_startMs = startMs;
     motion.m_endMs = startMs;
+    return motion;
+}
+
+AxisMotion AxisMotion::pulse(double from, double driftPerSecond, double pulsePerSecond,
+                             std::int64_t startMs, std::int64_t endMs)
+{
+    AxisMotion motion;
+    motion.m_kind = Kind::Pulse;
+    motion.m_start = from;
+    motion.m_rate = driftPerSecond;
+    motion.m_pulseRate = pulsePerSecond;
+    motion.m_startMs = startMs;
+    motion.m_endMs = endMs;
     return motion;
 }
 
@@ -61,9 +77,13 @@ double AxisMotion::positionAt(std::int64_t ms) const
     const double seconds = static_cast<double>(ms - m_startMs) / 1000;
     switch (m_kind) {
     case Kind::Still:
-        break;
     case Kind::Rate:
-        return m_start + m_distance * seconds;
+        return m_start + m_rate * seconds;
+    case Kind::Pulse: {
+        const double pulseSeconds
+                = static_cast<double>(std::clamp(ms, m_startMs, m_endMs) - m_startMs) / 1000;
+        return m_start + m_rate * seconds + m_pulseRate * pulseSeconds;
+    }
     case Kind::Goto:
         if (ms >= m_endMs)
             return target();

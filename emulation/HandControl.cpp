@@ -4,6 +4,8 @@
 #include "emulation/HexPosition.h"
 #include "emulation/VersionNumber.h"
 
+#include <cmath>
+
 namespace tqx {
 
 namespace {
@@ -55,7 +57,13 @@ void HandControl::useSiteOf(const HandControlSettings &settings)
 void HandControl::configureMount()
 {
     MountConfiguration configuration;
-    configuration.equatorial = m_settings.isEquatorialMount();
+    const MountModel model = m_settings.mountModel();
+    configuration.equatorial = model.equatorial;
+    configuration.periodicErrorCorrection = model.periodicErrorCorrection;
+    configuration.homeSwitches = model.homeSwitches;
+    configuration.periodicErrorAmplitude = m_settings.periodicError * radiansPerArcsecond;
+    configuration.wormPeriodMs = std::llround(m_settings.wormPeriod * 1000);
+    configuration.switchPosition = m_settings.switchPosition * radiansPerDegree;
     configuration.j2000 = m_settings.usesJ2000();
     // The final approach covers half a degree at an eighth of the slew rate.
     const double fast = m_settings.slewRate * radiansPerDegree;

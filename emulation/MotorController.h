@@ -14,7 +14,7 @@ public:
     // Newer motor controllers answer the version query with four bytes; a client asking for two
     // reads 7.15.
     static constexpr std::array<std::uint8_t, 4> firmwareVersion {7, 15, 32, 78};
-    // Autoguide rate as a fraction of sidereal in 256ths: 0x80 is half.
+    // Autoguide rate, 0 to 255 for 0 to 100 % of the sidereal rate: about half.
     static constexpr std::uint8_t startGuideRate = 0x80;
 
     MotorController(MountPosition &mount, MountPosition::Axis axis);
@@ -22,6 +22,10 @@ public:
     std::optional<Bytes> answer(const Request &request) override;
 
 private:
+    // The commands only some models' motor controllers know: levelling to the index switches,
+    // and periodic-error correction on the right ascension (or azimuth) motor.
+    std::optional<Bytes> answerLevelling(const Request &request);
+    std::optional<Bytes> answerPeriodicError(const Request &request);
     std::optional<Bytes> answerCordWrap(const Request &request);
 
     MountPosition &m_mount;

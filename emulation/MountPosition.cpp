@@ -1,11 +1,13 @@
 #include "emulation/MountPosition.h"
 
 #include "emulation/Angles.h"
+#include "emulation/BusCommandTable.h"
 #include "emulation/DateTimeStore.h"
 #include "emulation/SiteLocation.h"
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace tqx {
 
@@ -54,6 +56,8 @@ MountPosition::MountPosition(const Clocks &clocks, const DateTimeStore &dateTime
 
 void MountPosition::configure(const MountConfiguration &configuration)
 {
+    m_worm.configure(configuration.periodicErrorAmplitude, configuration.wormPeriodMs,
+                     configuration.switchPosition);
     if (m_atStart) {
         m_configuration = configuration;
         return;
@@ -92,14 +96,97 @@ SkyFrame MountPosition::axisFrame() const
     return m_configuration.equatorial ? SkyFrame::Equatorial : SkyFrame::Horizon;
 }
 
+double MountPosition::motorSense(std::size_t axisIndex) const
+{
+    if (!m_configuration.equatorial)
+        return 1;
+    // The frames' first angle is minus the hour angle: in the northern hemisphere the right
+    // ascension motor turns the hour angle up, in the southern one down; the declination motor
+    // turns the axis's declination, which runs on past the pole to the other pier side.
+    const double hemisphere = m_geometry.latitude() < 0 ? -1 : 1;
+    return axisIndex == 0 ? -hemisphere : hemisphere;
+}
+
+double MountPosition::trackingDrift() const
+{
+    double rate = siderealArcsecondsPerSecond;
+    switch (m_trackingRate) {
+    case TrackingRate::Sidereal:
+        return 0;
+    case TrackingRate::Solar:
+        rate = solarArcsecondsPerSecond;
+        break;
+    case TrackingRate::Lunar:
+        rate = lunarArcsecondsPerSecond;
+        break;
+    }
+    // Slower than the stars: the pointing falls behind them, toward growing right ascension.
+    return (siderealArcsecondsPerSecond - rate) * radiansPerArcsecond;
+}
+
+double MountPosition::driftIn(SkyFrame frame, std::size_t axisIndex) const
+{
+    return frame == SkyFrame::Sky && axisIndex == 0 && isTracking() ? trackingDrift() : 0;
+}
+
+MountPosition::State MountPosition::resting(SkyFrame frame, SkyAngles angles,
+                                            std::int64_t steadyMs) const
+{
+    State state;
+    state.frame = frame;
+    state.axes = {AxisMotion::still(angles.first, driftIn(frame, 0), steadyMs),
+                  AxisMotion::still(angles.second, 0, steadyMs)};
+    return state;
+}
+
+SkyAngles MountPosition::onGotoSide(SkyAngles angles, SkyFrame frame, std::int64_t utcMs) const
+{
+    if (!m_configuration.equatorial || frame == SkyFrame::Horizon)
+        return angles;
+    const double minusHourAngle = frame == SkyFrame::Sky
+            ? angles.first - m_geometry.localSiderealTime(utcMs)
+            : angles.first;
+    if (std::remainder(minusHourAngle, fullTurn) > 0)
+        return angles;
+    return {angles.first + std::numbers::pi, std::numbers::pi - angles.second};
+}
+
+bool MountPosition::isPointingGoto(const State &state) const
+{
+    return state.frame != SkyFrame::Equatorial
+            && std::any_of(state.axes.begin(), state.axes.end(), [](const AxisMotion &motion) {
+                   return motion.kind() == AxisMotion::Kind::Goto;
+               });
+}
+
+SkyAngles MountPosition::carriedTo(const State &state, SkyFrame frame, const Instant &now) const
+{
+    const SkyAngles angles {state.axes[0].positionAt(now.steadyMs),
+                            state.axes[1].positionAt(now.steadyMs)};
+    // A goto of the pointing runs in normalised angles; it is on the side it would arrive on.
+    if (isPointingGoto(state))
+        return onGotoSide(
+                normalizedAngles(m_geometry.convert(angles, state.frame, frame, now.utcMs)), frame,
+                now.utcMs);
+    if (state.frame == frame)
+        return angles;
+    // Between the sky and the equatorial frame only sidereal time changes: the declination axis
+    // stays on its side.
+    if (state.frame != SkyFrame::Horizon && frame != SkyFrame::Horizon) {
+        const double siderealTime = m_geometry.localSiderealTime(now.utcMs);
+        return {angles.first + (frame == SkyFrame::Sky ? siderealTime : -siderealTime),
+                angles.second};
+    }
+    return onGotoSide(normalizedAngles(m_geometry.convert(angles, state.frame, frame, now.utcMs)),
+                      frame, now.utcMs);
+}
+
 MountPosition::State MountPosition::stateAt(const Instant &now) const
 {
     if (m_atStart) {
-        const SkyAngles start = skyFromReported(startRaDec, now.utcMs);
-        State state;
-        state.frame = SkyFrame::Sky;
-        state.axes = {AxisMotion::still(start.first), AxisMotion::still(start.second)};
-        return state;
+        const SkyAngles start = m_geometry.dateFromJ2000(
+                {unsignedAngle(startRaDec.first), signedAngle(startRaDec.second)}, now.utcMs);
+        return resting(SkyFrame::Sky, onGotoSide(start, SkyFrame::Sky, now.utcMs), now.steadyMs);
     }
     const auto isGoto
             = [](const AxisMotion &motion) { return motion.kind() == AxisMotion::Kind::Goto; };
@@ -113,26 +200,36 @@ MountPosition::State MountPosition::stateAt(const Instant &now) const
             arrivalMs = std::max(arrivalMs, motion.arrivalMs());
     }
     // Arrived: from the moment of arrival on, the pointing rests in the rest frame.
-    const std::int64_t arrivalUtc = utcAt(now, arrivalMs);
-    const SkyAngles arrived {m_state.axes[0].positionAt(arrivalMs),
-                             m_state.axes[1].positionAt(arrivalMs)};
-    const SkyAngles resting
-            = normalizedAngles(m_geometry.convert(arrived, m_state.frame, restFrame(), arrivalUtc));
-    State state;
-    state.frame = restFrame();
-    state.axes = {AxisMotion::still(resting.first), AxisMotion::still(resting.second)};
-    return state;
+    const Instant arrival {arrivalMs, utcAt(now, arrivalMs)};
+    return resting(restFrame(), carriedTo(m_state, restFrame(), arrival), arrivalMs);
 }
 
 SkyAngles MountPosition::positionIn(const State &state, SkyFrame frame, const Instant &now) const
 {
-    const SkyAngles angles {state.axes[0].positionAt(now.steadyMs),
-                            state.axes[1].positionAt(now.steadyMs)};
-    return normalizedAngles(m_geometry.convert(angles, state.frame, frame, now.utcMs));
+    return normalizedAngles(carriedTo(state, frame, now));
+}
+
+SkyAngles MountPosition::motorPositions(const State &state, const Instant &now) const
+{
+    const SkyAngles angles = carriedTo(state, axisFrame(), now);
+    return {motorSense(0) * angles.first, motorSense(1) * angles.second};
+}
+
+SkyAngles MountPosition::pointingIn(const State &state, SkyFrame frame, const Instant &now) const
+{
+    if (!m_worm.hasOffset(now.steadyMs))
+        return positionIn(state, frame, now);
+    // The worm's error turns the axis away from where its motor put it.
+    SkyAngles axes = carriedTo(state, axisFrame(), now);
+    axes.first += motorSense(0) * m_worm.offsetAt(motorSense(0) * axes.first, now.steadyMs);
+    return normalizedAngles(m_geometry.convert(axes, axisFrame(), frame, now.utcMs));
 }
 
 void MountPosition::settle(const Instant &now)
 {
+    noteArrival(m_indexSeek, 0, now);
+    noteArrival(m_levelling[0], 0, now);
+    noteArrival(m_levelling[1], 1, now);
     m_state = stateAt(now);
     m_atStart = false;
 }
@@ -140,9 +237,7 @@ void MountPosition::settle(const Instant &now)
 void MountPosition::restIn(SkyFrame frame, const Instant &now)
 {
     settle(now);
-    const SkyAngles angles = positionIn(m_state, frame, now);
-    m_state.frame = frame;
-    m_state.axes = {AxisMotion::still(angles.first), AxisMotion::still(angles.second)};
+    m_state = resting(frame, carriedTo(m_state, frame, now), now.steadyMs);
 }
 
 SkyAngles MountPosition::skyFromReported(Pair pair, std::int64_t utcMs) const
@@ -159,19 +254,19 @@ bool MountPosition::belowHorizonLimit(double altitude) const
 SkyAngles MountPosition::skyNow() const
 {
     const Instant instant = now();
-    return positionIn(stateAt(instant), SkyFrame::Sky, instant);
+    return pointingIn(stateAt(instant), SkyFrame::Sky, instant);
 }
 
 SkyAngles MountPosition::horizonNow() const
 {
     const Instant instant = now();
-    return positionIn(stateAt(instant), SkyFrame::Horizon, instant);
+    return pointingIn(stateAt(instant), SkyFrame::Horizon, instant);
 }
 
 MountPosition::Pair MountPosition::raDec() const
 {
     const Instant instant = now();
-    const SkyAngles ofDate = positionIn(stateAt(instant), SkyFrame::Sky, instant);
+    const SkyAngles ofDate = pointingIn(stateAt(instant), SkyFrame::Sky, instant);
     return pairOf(m_configuration.j2000 ? m_geometry.j2000FromDate(ofDate, instant.utcMs) : ofDate);
 }
 
@@ -201,8 +296,8 @@ bool MountPosition::gotoAzmAlt(Pair target)
 void MountPosition::startGoto(SkyFrame frame, SkyAngles target, const Instant &now)
 {
     restIn(frame, now);
-    const SkyAngles from {m_state.axes[0].positionAt(now.steadyMs),
-                          m_state.axes[1].positionAt(now.steadyMs)};
+    const SkyAngles from = normalizedAngles(
+            {m_state.axes[0].positionAt(now.steadyMs), m_state.axes[1].positionAt(now.steadyMs)});
     const SlewRates &rates = m_configuration.rates;
     m_state.axes = {AxisMotion::toTarget(from.first, target.first, true, rates, now.steadyMs),
                     AxisMotion::toTarget(from.second, target.second, false, rates, now.steadyMs)};
@@ -213,8 +308,8 @@ void MountPosition::syncRaDec(Pair position)
     const Instant instant = now();
     settle(instant);
     const SkyAngles sky = skyFromReported(position, instant.utcMs);
-    m_state.frame = SkyFrame::Sky;
-    m_state.axes = {AxisMotion::still(sky.first), AxisMotion::still(sky.second)};
+    m_state = resting(SkyFrame::Sky, onGotoSide(sky, SkyFrame::Sky, instant.utcMs),
+                      instant.steadyMs);
     restIn(restFrame(), instant);
 }
 
@@ -234,10 +329,23 @@ void MountPosition::setTrackingMode(std::uint8_t mode)
     const Instant instant = now();
     settle(instant);
     const bool moving = gotoInProgress();
+    const bool wasTracking = isTracking();
     m_trackingMode = mode;
     // A goto under way comes to rest in the new frame when it arrives.
-    if (!moving && m_state.frame != restFrame())
+    if (!moving && (m_state.frame != restFrame() || wasTracking != isTracking()))
         restIn(restFrame(), instant);
+}
+
+void MountPosition::setTrackingRate(TrackingRate rate)
+{
+    const Instant instant = now();
+    settle(instant);
+    m_trackingRate = rate;
+    // The right ascension motor now turns at the new rate; a slew or pulse of it ends.
+    if (m_state.frame == SkyFrame::Sky && !gotoInProgress()) {
+        m_state.axes[0] = AxisMotion::still(m_state.axes[0].positionAt(instant.steadyMs),
+                                            driftIn(SkyFrame::Sky, 0), instant.steadyMs);
+    }
 }
 
 char MountPosition::pointingSide() const
@@ -245,15 +353,16 @@ char MountPosition::pointingSide() const
     if (!m_configuration.equatorial)
         return 'W';
     const Instant instant = now();
-    const double minusHourAngle = positionIn(stateAt(instant), SkyFrame::Equatorial, instant).first;
-    return std::remainder(minusHourAngle, fullTurn) <= 0 ? 'W' : 'E';
+    const double declinationAxis
+            = carriedTo(stateAt(instant), SkyFrame::Equatorial, instant).second;
+    return std::abs(std::remainder(declinationAxis, fullTurn)) <= std::numbers::pi / 2 ? 'E' : 'W';
 }
 
 std::uint32_t MountPosition::axisPosition(Axis axis) const
 {
     const Instant instant = now();
-    const SkyAngles angles = positionIn(stateAt(instant), axisFrame(), instant);
-    return fraction24(axis == Axis::Azimuth ? angles.first : angles.second);
+    const SkyAngles motors = motorPositions(stateAt(instant), instant);
+    return fraction24(axis == Axis::Azimuth ? motors.first : motors.second);
 }
 
 void MountPosition::setAxisPosition(Axis axis, std::uint32_t position24)
@@ -262,23 +371,51 @@ void MountPosition::setAxisPosition(Axis axis, std::uint32_t position24)
     restIn(axisFrame(), instant);
     const std::uint32_t fraction32 = (position24 & 0xFFFFFF) << 8;
     const std::size_t index = indexOf(axis);
-    m_state.axes[index]
-            = AxisMotion::still(index == 0 ? unsignedAngle(fraction32) : signedAngle(fraction32));
+    SkyAngles motors = motorPositions(m_state, instant);
+    (index == 0 ? motors.first : motors.second)
+            = index == 0 ? unsignedAngle(fraction32) : signedAngle(fraction32);
+    m_state = resting(axisFrame(), {motorSense(0) * motors.first, motorSense(1) * motors.second},
+                      instant.steadyMs);
     restIn(restFrame(), instant);
+}
+
+void MountPosition::startAxisGoto(std::size_t axisIndex, double motorTarget, const SlewRates &rates,
+                                  const Instant &now)
+{
+    restIn(axisFrame(), now);
+    // While the declination axis moves, the right ascension axis goes on tracking.
+    if (axisIndex == 1 && isTracking() && m_configuration.equatorial) {
+        const double siderealRate = siderealArcsecondsPerSecond * radiansPerArcsecond;
+        m_state.axes[0] = AxisMotion::still(m_state.axes[0].positionAt(now.steadyMs), -siderealRate,
+                                            now.steadyMs);
+    }
+    AxisMotion &motion = m_state.axes[axisIndex];
+    // An equatorial mount's declination axis turns right round, over the poles.
+    const bool wraps = axisIndex == 0 || m_configuration.equatorial;
+    motion = AxisMotion::toTarget(motion.positionAt(now.steadyMs),
+                                  motorSense(axisIndex) * motorTarget, wraps, rates, now.steadyMs);
 }
 
 void MountPosition::gotoAxis(Axis axis, std::uint32_t position24)
 {
-    const Instant instant = now();
     const std::uint32_t fraction32 = (position24 & 0xFFFFFF) << 8;
     const std::size_t index = indexOf(axis);
     const double target = index == 0 ? unsignedAngle(fraction32) : signedAngle(fraction32);
     if (index == 1 && belowHorizonLimit(target))
         return;
-    restIn(axisFrame(), instant);
-    m_state.axes[index]
-            = AxisMotion::toTarget(m_state.axes[index].positionAt(instant.steadyMs), target,
-                                   index == 0, m_configuration.rates, instant.steadyMs);
+    startAxisGoto(index, target, m_configuration.rates, now());
+}
+
+void MountPosition::fastGotoAxis(Axis axis, std::uint32_t position24)
+{
+    const std::uint32_t fraction32 = (position24 & 0xFFFFFF) << 8;
+    const std::size_t index = indexOf(axis);
+    const double target = index == 0 ? unsignedAngle(fraction32) : signedAngle(fraction32);
+    if (index == 1 && belowHorizonLimit(target))
+        return;
+    SlewRates rates = m_configuration.rates;
+    rates.approach = 0;
+    startAxisGoto(index, target, rates, now());
 }
 
 void MountPosition::slewAxis(Axis axis, double radiansPerSecond)
@@ -294,9 +431,132 @@ void MountPosition::slewAxis(Axis axis, double radiansPerSecond)
         restIn(restFrame(), instant);
     const std::size_t index = indexOf(axis);
     const double from = m_state.axes[index].positionAt(instant.steadyMs);
+    const double drift = driftIn(m_state.frame, index);
     m_state.axes[index] = radiansPerSecond == 0
-            ? AxisMotion::still(from)
-            : AxisMotion::atRate(from, radiansPerSecond, instant.steadyMs);
+            ? AxisMotion::still(from, drift, instant.steadyMs)
+            : AxisMotion::atRate(from, drift + motorSense(index) * radiansPerSecond,
+                                 instant.steadyMs);
+}
+
+void MountPosition::guidePulse(Axis axis, double percentOfSidereal, std::int64_t durationMs)
+{
+    const Instant instant = now();
+    settle(instant);
+    if (gotoInProgress())
+        return;
+    if (m_state.frame != restFrame())
+        restIn(restFrame(), instant);
+    const std::size_t index = indexOf(axis);
+    AxisMotion &motion = m_state.axes[index];
+    const double from = motion.positionAt(instant.steadyMs);
+    const double rate = percentOfSidereal / 100 * siderealArcsecondsPerSecond * radiansPerArcsecond
+            * motorSense(index);
+    motion = AxisMotion::pulse(from, motion.steadyRate(), rate, instant.steadyMs,
+                               instant.steadyMs + std::max<std::int64_t>(durationMs, 0));
+}
+
+bool MountPosition::isGuidePulseRunning(Axis axis) const
+{
+    const Instant instant = now();
+    return stateAt(instant).axes[indexOf(axis)].isPulseRunningAt(instant.steadyMs);
+}
+
+std::optional<MountPosition::GuidePulseProgress> MountPosition::guidePulseProgress(Axis axis) const
+{
+    const Instant instant = now();
+    const std::size_t index = indexOf(axis);
+    const AxisMotion motion = stateAt(instant).axes[index];
+    if (!motion.isPulseRunningAt(instant.steadyMs))
+        return std::nullopt;
+    const double percent = motion.pulseRate() * motorSense(index)
+            / (siderealArcsecondsPerSecond * radiansPerArcsecond) * 100;
+    return GuidePulseProgress {percent, motion.arrivalMs() - instant.steadyMs};
+}
+
+bool MountPosition::hasReached(const SwitchSeek &seek, std::size_t axisIndex,
+                               const Instant &now) const
+{
+    if (seek.reached)
+        return true;
+    // Still the seek's own motion, and it has arrived.
+    const AxisMotion &motion = m_state.axes[axisIndex];
+    return seek.arrivalMs && !m_atStart && motion.kind() == AxisMotion::Kind::Goto
+            && motion.arrivalMs() == *seek.arrivalMs && now.steadyMs >= *seek.arrivalMs;
+}
+
+void MountPosition::noteArrival(SwitchSeek &seek, std::size_t axisIndex, const Instant &now)
+{
+    if (!seek.arrivalMs)
+        return;
+    seek.reached = hasReached(seek, axisIndex, now);
+    // Arrived, or another motion took the axis over before it got there.
+    seek.arrivalMs.reset();
+}
+
+void MountPosition::startLevelling(Axis axis)
+{
+    const Instant instant = now();
+    const std::size_t index = indexOf(axis);
+    const double seekRate = buttonRate(6) * radiansPerArcsecond;
+    startAxisGoto(index, m_configuration.switchPosition, {seekRate, seekRate, 0}, instant);
+    m_levelling[index] = {m_state.axes[index].arrivalMs(), false};
+}
+
+bool MountPosition::isLevellingDone(Axis axis) const
+{
+    const std::size_t index = indexOf(axis);
+    return hasReached(m_levelling[index], index, now());
+}
+
+void MountPosition::seekPecIndex()
+{
+    const Instant instant = now();
+    restIn(axisFrame(), instant);
+    const double seekRate = buttonRate(6) * radiansPerArcsecond;
+    const double distance = m_worm.distanceToIndex(motorPositions(m_state, instant).first);
+    AxisMotion &motion = m_state.axes[0];
+    const double from = motion.positionAt(instant.steadyMs);
+    // Forward, not the shorter way: the worm finds its index only turning on.
+    motion = AxisMotion::toTarget(from, from + motorSense(0) * distance, false,
+                                  {seekRate, seekRate, 0}, instant.steadyMs);
+    m_indexSeek = {motion.arrivalMs(), false};
+}
+
+bool MountPosition::startPecRecording()
+{
+    const Instant instant = now();
+    if (!hasReached(m_indexSeek, 0, instant))
+        return false;
+    m_worm.startRecording(instant.steadyMs);
+    return true;
+}
+
+void MountPosition::stopPecRecording() { m_worm.stopRecording(now().steadyMs); }
+
+void MountPosition::setPecPlayback(bool on) { m_worm.setPlayback(on); }
+
+PeriodicErrorState MountPosition::periodicErrorState() const
+{
+    const Instant instant = now();
+    PeriodicErrorState state;
+    state.indexFound = hasReached(m_indexSeek, 0, instant);
+    state.seekingIndex = !state.indexFound && m_indexSeek.arrivalMs
+            && stateAt(instant).axes[0].isGotoUnderWayAt(instant.steadyMs);
+    state.recording = m_worm.isRecording(instant.steadyMs);
+    state.recorded = m_worm.isRecorded(instant.steadyMs);
+    state.playback = m_worm.playback();
+    state.bin = m_worm.binAt(motorPositions(stateAt(instant), instant).first);
+    return state;
+}
+
+std::int8_t MountPosition::pecBin(std::size_t bin) const
+{
+    return m_worm.bin(std::min(bin, WormDrive::binCount - 1), now().steadyMs);
+}
+
+void MountPosition::setPecBin(std::size_t bin, std::int8_t value)
+{
+    m_worm.setBin(std::min(bin, WormDrive::binCount - 1), value, now().steadyMs);
 }
 
 std::optional<MountPosition::GotoProgress> MountPosition::gotoProgress(std::size_t pathPoints) const
@@ -358,21 +618,3 @@ bool MountPosition::isAxisGotoDone(Axis axis) const
 }
 
 } // namespace tqx
-
-// Stubs, replaced below as the motor features land.
-namespace tqx {
-void MountPosition::fastGotoAxis(Axis axis, std::uint32_t position24) { gotoAxis(axis, position24); }
-void MountPosition::guidePulse(Axis, double, std::int64_t) {}
-bool MountPosition::isGuidePulseRunning(Axis) const { return false; }
-std::optional<MountPosition::GuidePulseProgress> MountPosition::guidePulseProgress(Axis) const { return std::nullopt; }
-void MountPosition::setTrackingRate(TrackingRate rate) { m_trackingRate = rate; }
-void MountPosition::startLevelling(Axis) {}
-bool MountPosition::isLevellingDone(Axis) const { return true; }
-void MountPosition::seekPecIndex() {}
-bool MountPosition::startPecRecording() { return false; }
-void MountPosition::stopPecRecording() {}
-void MountPosition::setPecPlayback(bool) {}
-PeriodicErrorState MountPosition::periodicErrorState() const { return {}; }
-std::int8_t MountPosition::pecBin(std::size_t) const { return 0; }
-void MountPosition::setPecBin(std::size_t, std::int8_t) {}
-}

@@ -3,6 +3,7 @@
 #include "emulation/AxisMotion.h"
 #include "emulation/Clocks.h"
 #include "emulation/SkyGeometry.h"
+#include "emulation/WormDrive.h"
 
 #include <array>
 #include <cstdint>
@@ -70,7 +71,8 @@ public:
     };
     enum class Axis { Azimuth, Altitude }; // the motor axes: azimuth or right ascension first
 
-    // Until the mount first moves it points at the star Aldebaran, as the basic profile does.
+    // Until the mount first moves it points at the star Aldebaran, as the basic profile does:
+    // this is the star's J2000 position, read in the client's coordinates.
     static constexpr Pair startRaDec {0x310C0500, 0x0BBB0500};
 
     // 0 off, 1 alt-azimuth, 2 equatorial north, 3 equatorial south; other bytes are kept as sent
@@ -99,12 +101,17 @@ public:
     std::uint8_t trackingMode() const { return m_trackingMode; }
     void setTrackingMode(std::uint8_t mode);
 
-    // The direction the tube points, as "p" reports it: 'W' while the object is west of the
-    // meridian (the tube on the east side of the pier), 'E' while it is east. An alt-azimuth
-    // mount has no pier side and always answers 'W'.
+    // The direction the tube points, as "p" reports it: a goto to an object west of the
+    // meridian puts the tube on the east side of the pier and answers 'W', one east of it 'E';
+    // tracking keeps the side over the meridian, and a declination slew over the pole changes
+    // it. An alt-azimuth mount has no pier side and always answers 'W'.
     char pointingSide() const;
 
-    // A motor axis as a 24-bit fraction of a revolution.
+    // A motor position as a 24-bit fraction of a revolution. Positive motor motion turns the
+    // right ascension axis the way the mount tracks (west in the northern hemisphere, east in
+    // the southern) and the declination axis north while "p" answers 'E' (south while 'W';
+    // mirrored in the southern hemisphere); on an alt-azimuth mount toward growing azimuth and
+    // up.
     std::uint32_t axisPosition(Axis axis) const;
     // Redefines where the axis is; any motion stops.
     void setAxisPosition(Axis axis, std::uint32_t position24);
@@ -180,10 +187,21 @@ private:
         std::int64_t steadyMs;
         std::int64_t utcMs;
     };
+    // The pointing in one frame, one motion per axis. In the sky and equatorial frames of an
+    // equatorial mount the declination may run past a pole: that is the declination axis turned
+    // to the other pier side, where the hour angle is half a turn from the axis's. Gotos in right
+    // ascension and declination or azimuth and altitude move the pointing itself and come to rest
+    // on the side a goto chooses for the target; everything else keeps the side it is on.
     struct State
     {
         SkyFrame frame = SkyFrame::Sky;
         std::array<AxisMotion, 2> axes;
+    };
+    // An axis turning to a switch, and whether it has got there.
+    struct SwitchSeek
+    {
+        std::optional<std::int64_t> arrivalMs;
+        bool reached = false;
     };
 
     Instant now() const;
@@ -192,14 +210,35 @@ private:
     SkyFrame axisFrame() const;
     // The state as it is at the instant: a goto that has arrived has come to rest.
     State stateAt(const Instant &now) const;
+    State resting(SkyFrame frame, SkyAngles angles, std::int64_t steadyMs) const;
+    // The state's angles at the instant, in another frame, on the pier side the state is on.
+    SkyAngles carriedTo(const State &state, SkyFrame frame, const Instant &now) const;
+    // Where the motors put the pointing, and where it is with the drive's periodic error.
     SkyAngles positionIn(const State &state, SkyFrame frame, const Instant &now) const;
+    SkyAngles pointingIn(const State &state, SkyFrame frame, const Instant &now) const;
+    // The motor positions of both axes, in radians.
+    SkyAngles motorPositions(const State &state, const Instant &now) const;
+    // Motor motion to motion of the frame's angles: +1 or -1 for each axis.
+    double motorSense(std::size_t axisIndex) const;
+    // How fast the right ascension drifts among the stars at the tracking rate, in radians per
+    // second.
+    double trackingDrift() const;
+    double driftIn(SkyFrame frame, std::size_t axisIndex) const;
+    // Normalised angles of the sky or equatorial frame, put on the side a goto would choose:
+    // the declination axis over the pole while the object is west of the meridian.
+    SkyAngles onGotoSide(SkyAngles angles, SkyFrame frame, std::int64_t utcMs) const;
+    bool isPointingGoto(const State &state) const;
     // Commits stateAt(now), then re-expresses the pointing, standing still, in the frame.
     void restIn(SkyFrame frame, const Instant &now);
     void settle(const Instant &now);
     // Both coordinates of the frame toward the target at once, from where the mount is now.
     void startGoto(SkyFrame frame, SkyAngles target, const Instant &now);
+    void startAxisGoto(std::size_t axisIndex, double motorTarget, const SlewRates &rates,
+                       const Instant &now);
     SkyAngles skyFromReported(Pair pair, std::int64_t utcMs) const;
     bool belowHorizonLimit(double altitude) const;
+    bool hasReached(const SwitchSeek &seek, std::size_t axisIndex, const Instant &now) const;
+    void noteArrival(SwitchSeek &seek, std::size_t axisIndex, const Instant &now);
 
     const Clocks &m_clocks;
     const DateTimeStore &m_dateTime;
@@ -207,11 +246,14 @@ private:
     MountConfiguration m_configuration;
     SkyGeometry m_geometry;
     State m_state;
-    // Until the first command that moves the mount, the start position is read in the
-    // configured coordinates.
+    // Until the first command that moves the mount, it points at the start star in the
+    // coordinates of the date.
     bool m_atStart = true;
     std::uint8_t m_trackingMode = startTrackingMode;
     TrackingRate m_trackingRate = TrackingRate::Sidereal;
+    WormDrive m_worm;
+    SwitchSeek m_indexSeek;
+    std::array<SwitchSeek, 2> m_levelling;
 };
 
 } // namespace tqx

@@ -87,7 +87,7 @@ TEST_P(FullProtocol, answersEachEventExactly)
 INSTANTIATE_TEST_SUITE_P(
         Positions, FullProtocol,
         testing::Values(FullCase {"startupPositionIsAldebaran",
-                                  {{"E", "310C,0BBB#"}, {"e", "310C0500,0BBB0500#"}}},
+                                  {{"E", FullExchange::startE}, {"e", FullExchange::starte}}},
                         FullCase {"startupPositionInJ2000ForHexClients",
                                   {{"E", "310C,0BBB#"}, {"e", "310C0500,0BBB0500#"}},
                                   version("4.39.07", VersionFormat::Hex)},
@@ -114,11 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
                                   {{"Rhello wd!", "#"},
                                    {"R12345,678", "#"},
                                    {"L", "0#"},
-                                   {"E", "310C,0BBB#"}}},
+                                   {"E", FullExchange::startE}}},
                         FullCase {"gotoRaDecNeedsAlignment",
                                   {{"R34AB,12CE", "#"},
                                    {"L", "0#"},
-                                   {"E", "310C,0BBB#"},
+                                   {"E", FullExchange::startE},
                                    {bytesOf({'T', 0}), "#"},
                                    {"B0123,1567", "#", 60'000},
                                    {"Z", "0123,1567#"}},
@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"s9ABCDEF0,00FF00FF", "#"},
                                    {"e", "9ABCDE00,00FF0000#"}}},
                         FullCase {"syncNeedsAlignment",
-                                  {{"S1234,5678", "#"}, {"E", "310C,0BBB#"}},
+                                  {{"S1234,5678", "#"}, {"E", FullExchange::startE}},
                                   unaligned()},
                         FullCase {"cancelStopsTheGoto",
                                   {{"R0000,0000", "#"}, {"L", "1#"}, {"M", "#"}, {"L", "0#"}}}),
@@ -172,7 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                 FullCase {"modelAltAzOfTheHexFamily", {{"m", bytesOf({0x90, '#'})}}, model(0x90)},
                 FullCase {"noPierSideOnAnAltAzimuthMount", {{"p", "W#"}}, model(7)},
                 FullCase {"hibernateAndWakeUp", {{"x", "#"}, {"y", "#"}}},
-                FullCase {"loneQuestionMark", {{"?", "#"}, {"?E", "#310C,0BBB#"}}},
+                FullCase {"loneQuestionMark",
+                          {{"?", "#"}, {"?E", "#" + Bytes(FullExchange::startE)}}},
                 FullCase {"variantFrom528", {{"v", "##"}}, firmware528()}),
         [](const testing::TestParamInfo<FullCase> &info) { return info.param.name; });
 
@@ -222,9 +223,9 @@ INSTANTIATE_TEST_SUITE_P(
         Pipelining, FullProtocol,
         testing::Values(FullCase {"doubleCancelAnsweredTwice", {{"MM", "##"}}},
                         FullCase {"everyCommandOfAnEventInOrder",
-                                  {{"EKaJL", Bytes("310C,0BBB#a#\x01#0#")}}},
+                                  {{"EKaJL", FullExchange::startE + Bytes("a#\x01#0#")}}},
                         FullCase {"commandSplitAcrossEvents",
-                                  {{"ES34", "310C,0BBB#"}, {"AB,12CEE", "#34AB,12CE#"}}}),
+                                  {{"ES34", FullExchange::startE}, {"AB,12CEE", "#34AB,12CE#"}}}),
         [](const testing::TestParamInfo<FullCase> &info) { return info.param.name; });
 
 TEST(FullProfile, eachExchangeIsLoggedOnItsOwn)
@@ -232,8 +233,8 @@ TEST(FullProfile, eachExchangeIsLoggedOnItsOwn)
     FullExchange x;
     x.send("MKaE");
     EXPECT_EQ(x.display.inputLines, (std::vector<Bytes> {"M", "Ka", "E"}));
-    EXPECT_EQ(x.display.respLines, (std::vector<Bytes> {"#", "a#", "310C,0BBB#"}));
-    EXPECT_EQ(x.port.writes, (std::vector<Bytes> {"#", "a#", "310C,0BBB#"}));
+    EXPECT_EQ(x.display.respLines, (std::vector<Bytes> {"#", "a#", FullExchange::startE}));
+    EXPECT_EQ(x.port.writes, (std::vector<Bytes> {"#", "a#", FullExchange::startE}));
     EXPECT_EQ(x.display.inputLabel, "3");
     EXPECT_EQ(x.display.respSelected, 2);
     EXPECT_EQ(x.display.commandText, "");

@@ -53,7 +53,8 @@ TEST_P(UnknownCommand, isDiscardedAsOneLine)
 INSTANTIATE_TEST_SUITE_P(
         FullProfile, UnknownCommand,
         testing::Values(
-                UnknownCase {"aloneThenAGap", {{0, "X", ""}, {gap, "E", "310C,0BBB#"}}, {"X"}},
+                UnknownCase {
+                        "aloneThenAGap", {{0, "X", ""}, {gap, "E", FullExchange::startE}}, {"X"}},
                 UnknownCase {"payloadLooksLikeCommands",
                              {{0, Bytes("X\x01E\x02MM", 6), ""}, {gap, "L", "0#"}},
                              {Bytes("X\x01E\x02MM", 6)}},
@@ -61,16 +62,16 @@ INSTANTIATE_TEST_SUITE_P(
                              {{0, "X", ""},
                               {gap - 1, "12", ""},
                               {gap - 1, "E", ""},
-                              {gap, "E", "310C,0BBB#"}},
+                              {gap, "E", FullExchange::startE}},
                              {"X12E"}},
                 UnknownCase {"afterAnsweredCommandsOfTheSameEvent",
-                             {{0, "EX9", "310C,0BBB#"}, {gap, "J", "\x01#"}},
+                             {{0, "EX9", FullExchange::startE}, {gap, "J", "\x01#"}},
                              {"X9"}},
                 UnknownCase {"newerFirmwareCommandOnOlderFirmware",
                              {{0, "i", ""}, {gap, "V", "\x04\x15#"}},
                              {"i"}},
                 UnknownCase {"twoUnknownCommandsTwoLines",
-                             {{0, "X1", ""}, {gap, "Y2", ""}, {gap, "E", "310C,0BBB#"}},
+                             {{0, "X1", ""}, {gap, "Y2", ""}, {gap, "E", FullExchange::startE}},
                              {"X1", "Y2"}}),
         [](const testing::TestParamInfo<UnknownCase> &info) { return info.param.name; });
 
@@ -79,7 +80,7 @@ TEST(UnknownCommand, gapEndsAtTheNextEventWithoutAPoll)
     FullExchange x;
     x.send("Xq");
     x.steadyMs += gap;
-    EXPECT_EQ(x.send("E"), "310C,0BBB#");
+    EXPECT_EQ(x.send("E"), FullExchange::startE);
     EXPECT_EQ(x.display.unanswered, Lines {"Xq"});
     EXPECT_EQ(x.display.inputLines, Lines {"E"});
 }
@@ -109,7 +110,7 @@ TEST(UnknownCommand, longPayloadKeepsItsFirstBytesAndCountsTheRest)
     EXPECT_EQ(x.display.unanswered[0].size(), limit);
     EXPECT_NE(x.display.unansweredReasons[0].find("10 more bytes"), std::string::npos);
     EXPECT_EQ(x.port.written, "");
-    EXPECT_EQ(x.send("E"), "310C,0BBB#");
+    EXPECT_EQ(x.send("E"), FullExchange::startE);
 }
 
 TEST(UnknownCommand, resetEndsTheDiscard)
@@ -117,7 +118,7 @@ TEST(UnknownCommand, resetEndsTheDiscard)
     FullExchange x;
     x.send("X");
     x.interpreter.resetBuffer();
-    EXPECT_EQ(x.send("E"), "310C,0BBB#");
+    EXPECT_EQ(x.send("E"), FullExchange::startE);
     EXPECT_TRUE(x.display.unanswered.empty());
 }
 
@@ -178,8 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    {"W\x01\x02"}},
                         ResetCase {"fullHalfACommandAfterAnsweredOnes",
                                    Profile::Full,
-                                   {{0, "E", "310C,0BBB#"},
-                                    {900, "EW", "310C,0BBB#"},
+                                   {{0, "E", FullExchange::startE},
+                                    {900, "EW", FullExchange::startE},
                                     {999, "", ""},
                                     {1, "K", ""}},
                                    {"W"}},
@@ -198,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     {90, "q", ""},
                                     {90, "q", ""},
                                     {90, "q", ""},
-                                    {gap, "E", "310C,0BBB#"}},
+                                    {gap, "E", FullExchange::startE}},
                                    {"X" + Bytes(11, 'q'), "q"}}),
         [](const testing::TestParamInfo<ResetCase> &info) { return info.param.name; });
 
@@ -296,7 +297,7 @@ TEST(ProfileSwitch, blockedBasicBufferIsDiscardedInTheFullProfile)
     EXPECT_EQ(x.send("E"), "");
     x.wait(gap);
     EXPECT_EQ(x.display.unanswered, Lines {"XE"});
-    EXPECT_EQ(x.send("E"), "310C,0BBB#");
+    EXPECT_EQ(x.send("E"), FullExchange::startE);
 }
 
 TEST(ProfileSwitch, discardInProgressEndsAtTheSwitch)
