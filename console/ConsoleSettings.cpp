@@ -31,6 +31,9 @@ const QString autoResetKey = QStringLiteral("auto_reset_ms");
 const QString siteLatitudeKey = QStringLiteral("site_latitude");
 const QString siteLongitudeKey = QStringLiteral("site_longitude");
 const QString slewRateKey = QStringLiteral("slew_rate");
+const QString periodicErrorKey = QStringLiteral("periodic_error");
+const QString wormPeriodKey = QStringLiteral("worm_period");
+const QString switchPositionKey = QStringLiteral("switch_position");
 const QString coordinatesKey = QStringLiteral("coordinates");
 const QString tcpTakeoverKey = QStringLiteral("tcp_takeover_after_s");
 
@@ -77,6 +80,22 @@ double numberFrom(const QVariant &stored, double lowest, double highest, double 
     bool ok = false;
     const double value = stored.toString().trimmed().toDouble(&ok);
     return ok && value >= lowest && value <= highest ? value : fallback;
+}
+
+// A stored number for one of the mount's numbers, taken when the settings accept it there: the
+// settings know the bounds, some of which leave their end out. The field keeps its value
+// otherwise.
+void mountNumberFrom(const QVariant &stored, HandControlSettings &settings,
+                     double HandControlSettings::*field)
+{
+    bool ok = false;
+    const double value = stored.toString().trimmed().toDouble(&ok);
+    if (!ok)
+        return;
+    HandControlSettings candidate = settings;
+    candidate.*field = value;
+    if (candidate.mountError().empty())
+        settings = candidate;
 }
 
 CoordinateEpoch epochFrom(const QVariant &stored)
@@ -185,6 +204,11 @@ ConsoleSettingsValues ConsoleSettings::load() const
             = numberFrom(m_store->value(siteLongitudeKey), -180, 180, handControl.siteLongitude);
     handControl.slewRate = numberFrom(m_store->value(slewRateKey), HandControlSettings::minSlewRate,
                                       HandControlSettings::maxSlewRate, handControl.slewRate);
+    mountNumberFrom(m_store->value(periodicErrorKey), handControl,
+                    &HandControlSettings::periodicError);
+    mountNumberFrom(m_store->value(wormPeriodKey), handControl, &HandControlSettings::wormPeriod);
+    mountNumberFrom(m_store->value(switchPositionKey), handControl,
+                    &HandControlSettings::switchPosition);
     handControl.epoch = epochFrom(m_store->value(coordinatesKey));
     const int autoReset = m_store->value(autoResetKey).toString().trimmed().toInt(&ok);
     if (ok && autoReset >= 0 && autoReset <= 600000)
@@ -219,6 +243,9 @@ bool ConsoleSettings::save(const ConsoleSettingsValues &values, QString *errorTe
     m_store->setValue(siteLatitudeKey, QString::number(handControl.siteLatitude, 'g', 10));
     m_store->setValue(siteLongitudeKey, QString::number(handControl.siteLongitude, 'g', 10));
     m_store->setValue(slewRateKey, QString::number(handControl.slewRate, 'g', 10));
+    m_store->setValue(periodicErrorKey, QString::number(handControl.periodicError, 'g', 10));
+    m_store->setValue(wormPeriodKey, QString::number(handControl.wormPeriod, 'g', 10));
+    m_store->setValue(switchPositionKey, QString::number(handControl.switchPosition, 'g', 10));
     m_store->setValue(coordinatesKey, epochText(handControl.epoch));
     m_store->setValue(autoResetKey, QString::number(values.mount.autoResetMs));
     m_store->setValue(tcpTakeoverKey, QString::number(values.tcpTakeoverSeconds));

@@ -7,8 +7,12 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace tqx {
 
@@ -24,12 +28,16 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     : QDialog(parent)
     , versionFormatBox(new QComboBox(this))
     , modelBox(new QSpinBox(this))
+    , modelNameLabel(new QLabel(this))
     , alignedBox(new QCheckBox(QStringLiteral("Aligned"), this))
     , gpsBox(new QCheckBox(QStringLiteral("GPS accessory present"), this))
     , clockBox(new QCheckBox(QStringLiteral("Real-time clock present"), this))
     , latitudeBox(new QDoubleSpinBox(this))
     , longitudeBox(new QDoubleSpinBox(this))
     , slewRateBox(new QDoubleSpinBox(this))
+    , periodicErrorBox(new QDoubleSpinBox(this))
+    , wormPeriodBox(new QDoubleSpinBox(this))
+    , switchPositionBox(new QDoubleSpinBox(this))
     , coordinatesBox(new QComboBox(this))
     , autoResetBox(new QSpinBox(this))
     , m_current(current)
@@ -59,6 +67,21 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     slewRateBox->setSingleStep(0.5);
     slewRateBox->setSuffix(QStringLiteral("\u00b0/s"));
     slewRateBox->setValue(current.handControl.slewRate);
+    periodicErrorBox->setRange(0, HandControlSettings::maxPeriodicError);
+    periodicErrorBox->setDecimals(1);
+    periodicErrorBox->setSuffix(QStringLiteral(" arcsec"));
+    periodicErrorBox->setSpecialValueText(QStringLiteral("None (a perfect drive)"));
+    periodicErrorBox->setValue(current.handControl.periodicError);
+    wormPeriodBox->setRange(HandControlSettings::minWormPeriod, HandControlSettings::maxWormPeriod);
+    wormPeriodBox->setDecimals(1);
+    wormPeriodBox->setSuffix(QStringLiteral(" s"));
+    wormPeriodBox->setValue(current.handControl.wormPeriod);
+    // Up to the last step below a full turn, which is where the turn starts again.
+    switchPositionBox->setDecimals(2);
+    switchPositionBox->setRange(0, 360 - std::pow(10.0, -switchPositionBox->decimals()));
+    switchPositionBox->setWrapping(true);
+    switchPositionBox->setSuffix(QStringLiteral("\u00b0"));
+    switchPositionBox->setValue(current.handControl.switchPosition);
     coordinatesBox->addItem(QStringLiteral("Automatic: of the date for binary, J2000 for hex"));
     coordinatesBox->addItem(QStringLiteral("Of the date (JNow)"));
     coordinatesBox->addItem(QStringLiteral("J2000"));
@@ -71,13 +94,19 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("'V' sends the version as:"), versionFormatBox);
-    form->addRow(QStringLiteral("Mount model ('m'):"), modelBox);
+    auto *model = new QHBoxLayout;
+    model->addWidget(modelBox);
+    model->addWidget(modelNameLabel, 1);
+    form->addRow(QStringLiteral("Mount model ('m'):"), model);
     form->addRow(QString(), alignedBox);
     form->addRow(QString(), gpsBox);
     form->addRow(QString(), clockBox);
     form->addRow(QStringLiteral("Site latitude:"), latitudeBox);
     form->addRow(QStringLiteral("Site longitude:"), longitudeBox);
     form->addRow(QStringLiteral("Goto slew rate:"), slewRateBox);
+    form->addRow(QStringLiteral("Periodic error of the drive:"), periodicErrorBox);
+    form->addRow(QStringLiteral("Worm period:"), wormPeriodBox);
+    form->addRow(QStringLiteral("Index switch position:"), switchPositionBox);
     form->addRow(QStringLiteral("Right ascension/declination:"), coordinatesBox);
     form->addRow(QStringLiteral("Reset a blocked buffer after:"), autoResetBox);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -86,6 +115,19 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+
+    // The same number names different mounts in the two version formats' numberings.
+    connect(modelBox, &QSpinBox::valueChanged, this, &MountSettingsDialog::showModelName);
+    connect(versionFormatBox, &QComboBox::currentIndexChanged, this,
+            &MountSettingsDialog::showModelName);
+    showModelName();
+}
+
+void MountSettingsDialog::showModelName()
+{
+    // Unlisted numbers read as the version format's clients read them.
+    const std::string_view name = settings().handControl.mountModel().name;
+    modelNameLabel->setText(QString::fromUtf8(name.data(), qsizetype(name.size())));
 }
 
 MountSettings MountSettingsDialog::settings() const
@@ -104,6 +146,9 @@ MountSettings MountSettingsDialog::settings() const
     handControl.siteLatitude = latitudeBox->value();
     handControl.siteLongitude = longitudeBox->value();
     handControl.slewRate = slewRateBox->value();
+    handControl.periodicError = periodicErrorBox->value();
+    handControl.wormPeriod = wormPeriodBox->value();
+    handControl.switchPosition = switchPositionBox->value();
     handControl.epoch = static_cast<CoordinateEpoch>(coordinatesBox->currentIndex());
     chosen.autoResetMs = autoResetBox->value();
     return chosen;

@@ -12,6 +12,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QSpinBox;
 
 namespace tqx {
@@ -41,16 +42,22 @@ public:
 
     QComboBox *versionFormatBox = nullptr;
     QSpinBox *modelBox = nullptr; // -1: the equatorial model of the version format
+    QLabel *modelNameLabel = nullptr; // the chosen model's name in the version format's numbering
     QCheckBox *alignedBox = nullptr;
     QCheckBox *gpsBox = nullptr;
     QCheckBox *clockBox = nullptr;
     QDoubleSpinBox *latitudeBox = nullptr; // degrees, north positive
     QDoubleSpinBox *longitudeBox = nullptr; // degrees, east positive
     QDoubleSpinBox *slewRateBox = nullptr; // degrees per second
+    QDoubleSpinBox *periodicErrorBox = nullptr; // seconds of arc, 0 none
+    QDoubleSpinBox *wormPeriodBox = nullptr; // seconds
+    QDoubleSpinBox *switchPositionBox = nullptr; // degrees of motor position
     QComboBox *coordinatesBox = nullptr; // automatic, of the date, J2000
     QSpinBox *autoResetBox = nullptr; // milliseconds, 0 off
 
 private:
+    void showModelName();
+
     MountSettings m_current;
 };
 

@@ -1,9 +1,14 @@
-// The console's own pieces: how bytes are shown, and the capped logs.
+// The console's own pieces: how bytes are shown, the capped logs and the mount settings dialog.
 
 #include "console/LogModel.h"
+#include "console/MountSettingsDialog.h"
 #include "session/DisplayText.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 class ConsoleUnitTest : public QObject
@@ -19,6 +24,10 @@ private slots:
     void batchLargerThanTheLog();
     void clearRestartsLineIndexes();
     void tooltipsSayWhatLinesMean();
+    void dialogNamesTheModel_data();
+    void dialogNamesTheModel();
+    void dialogMountNumbers_data();
+    void dialogMountNumbers();
 };
 
 void ConsoleUnitTest::displayText_data()
@@ -140,6 +149,105 @@ void ConsoleUnitTest::tooltipsSayWhatLinesMean()
     plain.publish();
     QCOMPARE(plain.meaning(0), QString());
     QCOMPARE(plain.index(0).data(Qt::ToolTipRole).toString(), QString("E"));
+}
+
+void ConsoleUnitTest::dialogNamesTheModel_data()
+{
+    QTest::addColumn<int>("format"); // the version format box's index: 0 binary, 1 hex
+    QTest::addColumn<int>("model"); // -1: the default
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("binary default") << 0 << -1 << "medium German equatorial mount";
+    QTest::newRow("binary newer model") << 0 << 23 << "German equatorial mount with home switches";
+    QTest::newRow("binary alt-azimuth") << 0 << 9 << "dual fork-arm alt-azimuth mount with GPS";
+    QTest::newRow("binary unlisted") << 0 << 2 << "unknown fork mount";
+    QTest::newRow("hex default") << 1 << -1 << "equatorial mount";
+    QTest::newRow("hex alt-azimuth") << 1 << 0x80 << "alt-azimuth mount";
+    QTest::newRow("hex unlisted") << 1 << 6 << "unknown equatorial mount";
+}
+
+// The name follows the number and the version format, whichever changes last: the two formats
+// number their mounts differently.
+void ConsoleUnitTest::dialogNamesTheModel()
+{
+    QFETCH(int, format);
+    QFETCH(int, model);
+    QFETCH(QString, name);
+    tqx::MountSettingsDialog dialog({});
+    dialog.versionFormatBox->setCurrentIndex(1 - format);
+    dialog.modelBox->setValue(model);
+    dialog.versionFormatBox->setCurrentIndex(format);
+    QCOMPARE(dialog.modelNameLabel->text(), name);
+
+    dialog.modelBox->setValue(model == -1 ? 0 : -1);
+    dialog.modelBox->setValue(model);
+    QCOMPARE(dialog.modelNameLabel->text(), name);
+}
+
+void ConsoleUnitTest::dialogMountNumbers_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<double>("current"); // in the settings the dialog is opened with
+    QTest::addColumn<QString>("typed"); // then typed over the box's number; empty: nothing
+    QTest::addColumn<double>("chosen");
+
+    using Bounds = tqx::HandControlSettings;
+    QTest::newRow("periodic error typed") << "periodic error" << 0.0 << "42.5" << 42.5;
+    QTest::newRow("periodic error above its largest")
+            << "periodic error" << 2 * Bounds::maxPeriodicError << "" << Bounds::maxPeriodicError;
+    QTest::newRow("periodic error not a number") << "periodic error" << 12.0 << "abc" << 12.0;
+    QTest::newRow("worm period typed") << "worm period" << 480.0 << "600" << 600.0;
+    QTest::newRow("worm period below its shortest")
+            << "worm period" << Bounds::minWormPeriod / 2 << "" << Bounds::minWormPeriod;
+    QTest::newRow("worm period not a number") << "worm period" << 480.0 << "slow" << 480.0;
+    QTest::newRow("switch position typed") << "switch position" << 0.0 << "359.5" << 359.5;
+    QTest::newRow("switch position a full turn is its start")
+            << "switch position" << 360.0 << "" << 0.0;
+    QTest::newRow("switch position not a number") << "switch position" << 90.0 << "east" << 90.0;
+}
+
+namespace {
+
+// A number of the mount settings and the dialog's box for it.
+struct MountNumberBox
+{
+    double tqx::HandControlSettings::*field;
+    QDoubleSpinBox *tqx::MountSettingsDialog::*box;
+};
+
+MountNumberBox mountNumberBox(const QString &name)
+{
+    using Settings = tqx::HandControlSettings;
+    using Dialog = tqx::MountSettingsDialog;
+    if (name == "periodic error")
+        return {&Settings::periodicError, &Dialog::periodicErrorBox};
+    if (name == "worm period")
+        return {&Settings::wormPeriod, &Dialog::wormPeriodBox};
+    return {&Settings::switchPosition, &Dialog::switchPositionBox};
+}
+
+} // namespace
+
+// What the dialog gives back is always something the hand control takes.
+void ConsoleUnitTest::dialogMountNumbers()
+{
+    QFETCH(QString, box);
+    QFETCH(double, current);
+    QFETCH(QString, typed);
+    QFETCH(double, chosen);
+    const MountNumberBox number = mountNumberBox(box);
+    tqx::MountSettings settings;
+    settings.handControl.*number.field = current;
+    tqx::MountSettingsDialog dialog(settings);
+    QDoubleSpinBox *spinBox = dialog.*number.box;
+    if (!typed.isEmpty()) {
+        spinBox->selectAll();
+        QTest::keyClicks(spinBox, typed);
+        spinBox->interpretText();
+    }
+    const tqx::HandControlSettings given = dialog.settings().handControl;
+    QCOMPARE(given.*number.field, chosen);
+    QVERIFY2(given.mountError().empty(), given.mountError().c_str());
 }
 
 QTEST_MAIN(ConsoleUnitTest)

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <memory>
 #include <termios.h>
 
@@ -52,6 +53,8 @@ private slots:
     void unreadableLineIsNoSaveFailure();
     void mountMenuSwitchesProfilesWhileRunning();
     void mountSettingsGiveTheSiteRateAndCoordinates();
+    void storedMountNumbersWithinBounds_data();
+    void storedMountNumbersWithinBounds();
     void badStoredMountValues_data();
     void badStoredMountValues();
     void showMountOpensOneViewOfTheRunningMount();
@@ -520,6 +523,9 @@ void ConsoleWindowTest::mountSettingsGiveTheSiteRateAndCoordinates()
             chosen.handControl.siteLatitude = -33.865;
             chosen.handControl.siteLongitude = 151.21;
             chosen.handControl.slewRate = 12.5;
+            chosen.handControl.periodicError = 42.5;
+            chosen.handControl.wormPeriod = 600;
+            chosen.handControl.switchPosition = 359.5;
             chosen.handControl.epoch = tqx::CoordinateEpoch::J2000;
             return std::optional<tqx::MountSettings>(chosen);
         });
@@ -531,6 +537,9 @@ void ConsoleWindowTest::mountSettingsGiveTheSiteRateAndCoordinates()
     QCOMPARE(storedValue("site_latitude"), QString("-33.865"));
     QCOMPARE(storedValue("site_longitude"), QString("151.21"));
     QCOMPARE(storedValue("slew_rate"), QString("12.5"));
+    QCOMPARE(storedValue("periodic_error"), QString("42.5"));
+    QCOMPARE(storedValue("worm_period"), QString("600"));
+    QCOMPARE(storedValue("switch_position"), QString("359.5"));
     QCOMPARE(storedValue("coordinates"), QString("j2000"));
 
     auto next = makeWindow();
@@ -538,7 +547,57 @@ void ConsoleWindowTest::mountSettingsGiveTheSiteRateAndCoordinates()
     QCOMPARE(loaded.siteLatitude, -33.865);
     QCOMPARE(loaded.siteLongitude, 151.21);
     QCOMPARE(loaded.slewRate, 12.5);
+    QCOMPARE(loaded.periodicError, 42.5);
+    QCOMPARE(loaded.wormPeriod, 600.0);
+    QCOMPARE(loaded.switchPosition, 359.5);
     QVERIFY(loaded.epoch == tqx::CoordinateEpoch::J2000);
+}
+
+namespace {
+
+using Bounds = tqx::HandControlSettings;
+
+// The stored number of the keys that hold one of the mount's numbers.
+double mountNumber(const tqx::HandControlSettings &settings, const QString &key)
+{
+    if (key == "periodic_error")
+        return settings.periodicError;
+    if (key == "worm_period")
+        return settings.wormPeriod;
+    if (key == "switch_position")
+        return settings.switchPosition;
+    return std::nan("");
+}
+
+} // namespace
+
+void ConsoleWindowTest::storedMountNumbersWithinBounds_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<double>("loaded");
+
+    QTest::newRow("periodic error") << "periodic_error"
+                                    << " 12.5 " << 12.5;
+    QTest::newRow("periodic error at its largest")
+            << "periodic_error" << QString::number(Bounds::maxPeriodicError)
+            << Bounds::maxPeriodicError;
+    QTest::newRow("worm period at its shortest")
+            << "worm_period" << QString::number(Bounds::minWormPeriod) << Bounds::minWormPeriod;
+    QTest::newRow("worm period at its longest")
+            << "worm_period" << QString::number(Bounds::maxWormPeriod) << Bounds::maxWormPeriod;
+    QTest::newRow("switch position just short of a turn") << "switch_position"
+                                                          << "359.99" << 359.99;
+}
+
+void ConsoleWindowTest::storedMountNumbersWithinBounds()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(double, loaded);
+    storeValue(key, stored);
+    auto window = makeWindow();
+    QCOMPARE(mountNumber(window->interpreter().handControlSettings(), key), loaded);
 }
 
 void ConsoleWindowTest::badStoredMountValues_data()
@@ -560,6 +619,22 @@ void ConsoleWindowTest::badStoredMountValues_data()
                                             << "fast";
     QTest::newRow("coordinates unknown") << "coordinates"
                                          << "b1950";
+    QTest::newRow("periodic error above its largest")
+            << "periodic_error" << QString::number(Bounds::maxPeriodicError + 1);
+    QTest::newRow("periodic error negative") << "periodic_error"
+                                             << "-0.5";
+    QTest::newRow("periodic error not a number") << "periodic_error"
+                                                 << "lots";
+    QTest::newRow("worm period below its shortest")
+            << "worm_period" << QString::number(Bounds::minWormPeriod - 1);
+    QTest::newRow("worm period not a number") << "worm_period"
+                                              << "slow";
+    QTest::newRow("switch position a full turn") << "switch_position"
+                                                 << "360";
+    QTest::newRow("switch position negative") << "switch_position"
+                                              << "-1";
+    QTest::newRow("switch position not a number") << "switch_position"
+                                                  << "north";
 }
 
 // A damaged value gives the default and leaves the rest of the mount settings alone.
@@ -575,6 +650,9 @@ void ConsoleWindowTest::badStoredMountValues()
     QCOMPARE(loaded.siteLatitude, defaults.siteLatitude);
     QCOMPARE(loaded.siteLongitude, defaults.siteLongitude);
     QCOMPARE(loaded.slewRate, defaults.slewRate);
+    QCOMPARE(loaded.periodicError, defaults.periodicError);
+    QCOMPARE(loaded.wormPeriod, defaults.wormPeriod);
+    QCOMPARE(loaded.switchPosition, defaults.switchPosition);
     QVERIFY(loaded.epoch == tqx::CoordinateEpoch::Automatic);
     QVERIFY(loaded.versionFormat == tqx::VersionFormat::Hex);
 }
