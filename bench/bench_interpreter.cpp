@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 namespace {
 
 class ReplayPort : public tqx::SerialControl
@@ -136,6 +138,55 @@ BENCHMARK(BM_SlewingGetAzmAlt32);
 
 void BM_SlewingIsGotoInProgress(benchmark::State &state) { slewingExchange(state, "L"); }
 BENCHMARK(BM_SlewingIsGotoInProgress);
+
+// "e" with the motors doing more than tracking: a guide pulse on both axes (the answer is the
+// same work whether the pulse is still running or has ended), and the drive's periodic error
+// with and without playback of the correction table, which sums the table up to the worm's bin.
+void motorExchange(benchmark::State &state, const std::vector<tqx::Bytes> &setup,
+                   double periodicError)
+{
+    ReplayPort port;
+    NullDisplay display;
+    tqx::CommandInterpreter interpreter(port, display);
+    interpreter.setProfile(tqx::Profile::Full);
+    tqx::HandControlSettings settings;
+    settings.model = 14; // an equatorial mount with periodic-error correction
+    settings.periodicError = periodicError;
+    settings.siteLatitude = 48.86;
+    settings.siteLongitude = 2.35;
+    interpreter.setHandControlSettings(settings);
+    port.next = "s34AB0500,12CE0500";
+    interpreter.frmMain_Comm_OnComm();
+    for (const tqx::Bytes &command : setup) {
+        port.next = command;
+        interpreter.frmMain_Comm_OnComm();
+    }
+    port.next = "e";
+    for (auto _ : state)
+        interpreter.frmMain_Comm_OnComm();
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_TrackingGetPosition32(benchmark::State &state) { motorExchange(state, {}, 0); }
+BENCHMARK(BM_TrackingGetPosition32);
+
+void BM_GuidingGetPosition32(benchmark::State &state)
+{
+    motorExchange(state,
+                  {tqx::bytesOf({'P', 3, 16, 38, 50, 255, 0, 0}),
+                   tqx::bytesOf({'P', 3, 17, 38, 50, 255, 0, 0})},
+                  0);
+}
+BENCHMARK(BM_GuidingGetPosition32);
+
+void BM_PeriodicErrorGetPosition32(benchmark::State &state) { motorExchange(state, {}, 20); }
+BENCHMARK(BM_PeriodicErrorGetPosition32);
+
+void BM_PecPlaybackGetPosition32(benchmark::State &state)
+{
+    motorExchange(state, {tqx::bytesOf({'P', 2, 16, 13, 1, 0, 0, 0})}, 20);
+}
+BENCHMARK(BM_PecPlaybackGetPosition32);
 
 // A blocked buffer being appended to: one byte per event, the buffer at its size limit after the
 // first few thousand events, so both the growing and the full buffer are measured.
