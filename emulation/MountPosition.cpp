@@ -107,6 +107,19 @@ double MountPosition::motorSense(std::size_t axisIndex) const
     return axisIndex == 0 ? -hemisphere : hemisphere;
 }
 
+MountPosition::Direction MountPosition::positiveMotion(Axis axis) const
+{
+    const std::size_t index = indexOf(axis);
+    if (!m_configuration.equatorial)
+        return index == 0 ? Direction::AzimuthGrowing : Direction::Up;
+    // The first angle is minus the hour angle: falling is west. The declination axis's angle
+    // grows north on the east side and south over the pole.
+    if (index == 0)
+        return motorSense(0) < 0 ? Direction::West : Direction::East;
+    const bool growsNorth = pointingSide() == 'E';
+    return (motorSense(1) > 0) == growsNorth ? Direction::North : Direction::South;
+}
+
 double MountPosition::trackingDrift() const
 {
     double rate = siderealArcsecondsPerSecond;

@@ -117,6 +117,10 @@ public:
     void setAxisPosition(Axis axis, std::uint32_t position24);
     // A goto of one axis to a motor position; the other axis stands still.
     void gotoAxis(Axis axis, std::uint32_t position24);
+    // Where positive motion of a motor moves the pointing now (on an alt-azimuth mount: toward
+    // growing azimuth, or up).
+    enum class Direction { West, East, North, South, AzimuthGrowing, Up };
+    Direction positiveMotion(Axis axis) const;
     // A goto of one axis at the slew rate without a slow final approach.
     void fastGotoAxis(Axis axis, std::uint32_t position24);
     // Turns the motor at a constant rate, positive toward larger motor positions; 0 stops it. A

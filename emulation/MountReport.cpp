@@ -83,24 +83,26 @@ std::string trackingRateText(TrackingRate rate)
     return "sidereal";
 }
 
-// Where a guide pulse on the axis moves the pointing. The motors' positive sense is the one
-// MountPosition documents: the right ascension motor turns the way the mount tracks (west in the
-// northern hemisphere), the declination motor north while "p" answers 'E' (both mirrored in the
-// southern hemisphere); an alt-azimuth mount's toward growing azimuth, to the right as seen from
-// behind the tube, and up.
+// Where a guide pulse on the axis moves the pointing; growing azimuth is to the right as seen
+// from behind the tube.
 std::string_view pulseDirection(const MountPosition &mount, MountPosition::Axis axis, bool positive)
 {
-    const bool azimuthAxis = axis == MountPosition::Axis::Azimuth;
-    if (!mount.configuration().equatorial) {
-        if (azimuthAxis)
-            return positive ? "right" : "left";
+    using Direction = MountPosition::Direction;
+    switch (mount.positiveMotion(axis)) {
+    case Direction::West:
+        return positive ? "west" : "east";
+    case Direction::East:
+        return positive ? "east" : "west";
+    case Direction::North:
+        return positive ? "north" : "south";
+    case Direction::South:
+        return positive ? "south" : "north";
+    case Direction::AzimuthGrowing:
+        return positive ? "right" : "left";
+    case Direction::Up:
         return positive ? "up" : "down";
     }
-    const bool southern = mount.geometry().latitude() < 0;
-    if (azimuthAxis)
-        return positive != southern ? "west" : "east";
-    const bool positiveIsNorth = (mount.pointingSide() == 'E') != southern;
-    return positive == positiveIsNorth ? "north" : "south";
+    return {};
 }
 
 // The guide pulses running: "north 50 % sidereal, 0.40 s to go", or both axes' in one line
