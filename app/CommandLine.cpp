@@ -2,6 +2,7 @@
 
 #include "app/HeadlessEmulator.h"
 #include "app/TerminationSignals.h"
+#include "generated/ProgramVersion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -202,7 +203,7 @@ int runCommandLine(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqx-orbivo-emulator"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.7"));
+    QCoreApplication::setApplicationVersion(QLatin1String(programVersion));
 
 #ifdef TQX_WITH_WIDGETS
     const QString desktopText = QStringLiteral("Without arguments the desktop program starts. ");

@@ -3,6 +3,7 @@
 #ifdef TQX_WITH_WIDGETS
 #include "app/TerminationSignals.h"
 #include "console/frmMain.h"
+#include "generated/ProgramVersion.h"
 
 #include <QApplication>
 #endif
@@ -17,7 +18,7 @@ int main(int argc, char *argv[])
 #ifdef TQX_WITH_WIDGETS
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TQX Orbivo Emulator"));
-    QApplication::setApplicationVersion(QStringLiteral("1.7"));
+    QApplication::setApplicationVersion(QLatin1String(tqx::programVersion));
     // Lets the desktop (Wayland in particular) match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tqx.OrbivoEmulator"));
     QIcon icon(QStringLiteral(":/images/program-icon.png"));

@@ -3,6 +3,7 @@
 #include "console/ConnectionBar.h"
 #include "console/LogModel.h"
 #include "console/LogView.h"
+#include "generated/ProgramVersion.h"
 #include "reference/frmAbout.h"
 #include "reference/frmRS232.h"
 #include "reference/frmTQXcommands.h"
@@ -326,8 +327,9 @@ void frmMain::connectHandlers()
 
 void frmMain::frmMain_Form_Load()
 {
-    setWindowTitle(windowTitle() + QStringLiteral(" - ") + QLatin1String(programVersionText));
-    ProgramVersion = QLatin1String(programVersionText);
+    const QString versionText = QStringLiteral("Version ") + QLatin1String(programVersion);
+    setWindowTitle(windowTitle() + QStringLiteral(" - ") + versionText);
+    ProgramVersion = versionText;
     Comm->interpreter().mount().setStartValues();
     for (int portNumber = 1; portNumber <= 8; ++portNumber)
         ComCombo->addItem(QStringLiteral("Com %1").arg(portNumber), portNumber);

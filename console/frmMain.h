@@ -40,7 +40,6 @@ class frmMain : public QMainWindow
     Q_OBJECT
 
 public:
-    static constexpr const char *programVersionText = "Version 1.7";
     static constexpr const char *releaseDate = "26-May-2006";
 
     explicit frmMain(QWidget *parent = nullptr);
