@@ -2,7 +2,6 @@
 
 #include "emulation/VersionNumber.h"
 
-
 namespace tqx {
 
 std::uint8_t HandControlSettings::modelByte() const

@@ -27,17 +27,14 @@ constexpr std::array<MountModel, 23> binaryFamily {{
         {10, "small single-arm alt-azimuth mount, entry level", altAzimuth, noPec, noSwitches},
         {11, "single-arm alt-azimuth mount for small tubes", altAzimuth, noPec, noSwitches},
         {12, "single-arm alt-azimuth mount for larger tubes", altAzimuth, noPec, noSwitches},
-        {13, "German equatorial mount with periodic-error correction", equatorial, pec,
-         noSwitches},
-        {14, "German equatorial mount with periodic-error correction", equatorial, pec,
-         noSwitches},
+        {13, "German equatorial mount with periodic-error correction", equatorial, pec, noSwitches},
+        {14, "German equatorial mount with periodic-error correction", equatorial, pec, noSwitches},
         {15, "alt-azimuth mount", altAzimuth, noPec, noSwitches},
         {16, "alt-azimuth mount", altAzimuth, noPec, noSwitches},
         {17, "alt-azimuth mount with periodic-error correction", altAzimuth, pec, noSwitches},
         {18, "alt-azimuth mount", altAzimuth, noPec, noSwitches},
         {19, "alt-azimuth mount", altAzimuth, noPec, noSwitches},
-        {20, "German equatorial mount with periodic-error correction", equatorial, pec,
-         noSwitches},
+        {20, "German equatorial mount with periodic-error correction", equatorial, pec, noSwitches},
         {21, "alt-azimuth mount", altAzimuth, noPec, noSwitches},
         {22, "alt-azimuth mount with periodic-error correction", altAzimuth, pec, noSwitches},
         {23, "German equatorial mount with home switches", equatorial, pec, switches},
@@ -66,8 +63,9 @@ std::span<const MountModel> mountModels(VersionFormat format)
 const MountModel *findMountModel(VersionFormat format, std::uint8_t number)
 {
     const std::span<const MountModel> models = mountModels(format);
-    const auto found = std::find_if(models.begin(), models.end(),
-                                    [&](const MountModel &model) { return model.number == number; });
+    const auto found = std::find_if(models.begin(), models.end(), [&](const MountModel &model) {
+        return model.number == number;
+    });
     return found == models.end() ? nullptr : &*found;
 }
 
