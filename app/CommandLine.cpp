@@ -3,6 +3,7 @@
 #include "app/HeadlessEmulator.h"
 #include "app/TerminationSignals.h"
 #include "generated/ProgramVersion.h"
+#include "session/PortSpecification.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -228,8 +229,9 @@ int runCommandLine(int argc, char *argv[])
                       QStringLiteral("The port to answer on: \"Com 1\" to \"Com 8\", a system port "
                                      "name such as /dev/ttyUSB0 or COM12, \"virtual\" for a "
                                      "new pseudo-terminal, or tcp:[ADDRESS:]PORT for a network "
-                                     "listener (127.0.0.1 unless ADDRESS is given; tcp:0 picks a "
-                                     "free port)."),
+                                     "listener (%1 unless ADDRESS is given; tcp:0 picks a "
+                                     "free port).")
+                              .arg(PortSpecification::defaultTcpAddress().toString()),
                       QStringLiteral("PORT")});
     parser.addOption({QStringLiteral("version-reply"),
                       QStringLiteral("The reply to the V command (basic profile, default \"22\"), "
@@ -324,9 +326,8 @@ int runCommandLine(int argc, char *argv[])
     HeadlessOptions options;
     options.port = parser.value(QStringLiteral("port"));
     if (options.port.trimmed().isEmpty()) {
-        std::fprintf(stderr,
-                     "tqx-orbivo-emulator: --port needs a port name: \"Com 1\" to \"Com 8\", a "
-                     "system port such as /dev/ttyUSB0, \"virtual\" or tcp:4030.\nTry --help.\n");
+        std::fprintf(stderr, "tqx-orbivo-emulator: --port needs a port name: %s.\nTry --help.\n",
+                     qPrintable(PortSpecification::waysInText()));
         return HeadlessEmulator::UsageError;
     }
     if (!readMountOptions(parser, options))

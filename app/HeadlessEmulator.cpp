@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,14 +55,10 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
         stop();
         emit portLost();
     });
-    connect(&m_session, &EmulatorSession::clientConnected, this, [this](const QString &client) {
-        writeEvent(m_session.isTcp() ? QStringLiteral("a client connected from %1").arg(client)
-                                     : QStringLiteral("a client opened the virtual port"));
-    });
-    connect(&m_session, &EmulatorSession::clientLeft, this, [this] {
-        writeEvent(m_session.isTcp() ? QStringLiteral("the client disconnected")
-                                     : QStringLiteral("the client closed the virtual port"));
-    });
+    connect(&m_session, &EmulatorSession::clientConnected, this,
+            [this](const QString &client) { writeEvent(m_port.clientConnectedText(client)); });
+    connect(&m_session, &EmulatorSession::clientLeft, this,
+            [this] { writeEvent(m_port.clientLeftText()); });
     connect(&m_session, &EmulatorSession::clientRefused, this, [this](const QString &client) {
         writeEvent(QStringLiteral("refused a second client from %1: one client at a time")
                            .arg(client));
@@ -105,54 +100,17 @@ void HeadlessEmulator::reportUnwritten(const LineWriter &writer)
                         .arg(QString::fromStdString(writer.name())));
 }
 
-bool HeadlessEmulator::parseTcpPort(const QString &text, QHostAddress *address, quint16 *port,
-                                    QString *errorText)
-{
-    static const QRegularExpression tcp(QStringLiteral("^tcp:(?:(.*):)?([^:\\]]*)$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = tcp.match(text.trimmed());
-    if (!match.hasMatch())
-        return false;
-    QString host = match.captured(1);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    bool ok = false;
-    const uint number = match.captured(2).toUInt(&ok);
-    if (!ok || number > 65535) {
-        *errorText = QStringLiteral("\"%1\" is not a TCP port number (0 to 65535)")
-                             .arg(match.captured(2));
-        return true;
-    }
-    *address = host.isEmpty() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(host);
-    if (address->isNull()) {
-        *errorText = QStringLiteral("\"%1\" is not an IP address").arg(host);
-        return true;
-    }
-    *port = static_cast<quint16>(number);
-    return true;
-}
-
 bool HeadlessEmulator::configurePort()
 {
-    static const QRegularExpression numbered(QStringLiteral("^com\\s*([1-8])$"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    const QString port = m_options.port.trimmed();
-    QHostAddress address;
-    quint16 tcpPort = 0;
     QString errorText;
-    if (parseTcpPort(port, &address, &tcpPort, &errorText)) {
-        if (!errorText.isEmpty()) {
-            reportError(QStringLiteral("--port %1: %2").arg(port, errorText));
-            return false;
-        }
-        m_session.setTcpPort(address, tcpPort);
-    } else if (port.compare(QLatin1String("virtual"), Qt::CaseInsensitive) == 0) {
-        m_session.setVirtualPort();
-    } else if (const QRegularExpressionMatch match = numbered.match(port); match.hasMatch()) {
-        m_session.setCommPort(match.captured(1).toInt());
-    } else {
-        m_session.setSystemPort(port);
+    const std::optional<PortSpecification> port
+            = PortSpecification::parse(m_options.port, &errorText);
+    if (!port) {
+        reportError(QStringLiteral("--port %1: %2").arg(m_options.port.trimmed(), errorText));
+        return false;
     }
+    m_port = *port;
+    m_session.setPort(m_port);
     return true;
 }
 
@@ -193,21 +151,9 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
         reportError(QStringLiteral("cannot open %1: %2").arg(m_options.port, errorText));
         return PortFailure;
     }
-    if (m_session.isVirtual()) {
-        QString line = QStringLiteral("Listening on a virtual port: clients open %1")
-                               .arg(m_session.clientDevice());
-        if (!m_session.publishedLink().isEmpty())
-            line += QStringLiteral(" or %1").arg(m_session.publishedLink());
-        m_output->write(line.toStdString() + '\n');
-    } else if (m_session.isTcp()) {
-        m_output->write(
-                QStringLiteral("Listening on %1\n").arg(m_session.description()).toStdString());
-    } else {
-        m_output->write(
-                QStringLiteral("Listening on %1 (9600 bit/s, 8 data bits, no parity, 1 stop bit)\n")
-                        .arg(m_session.portName())
-                        .toStdString());
-    }
+    m_output->write(
+            m_port.listeningText(m_session.portName(), m_session.publishedLink()).toStdString()
+            + '\n');
     return Success;
 }
 

@@ -4,6 +4,7 @@
 #include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
+#include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 
 #include <QObject>
@@ -16,7 +17,7 @@ namespace tqx {
 
 struct HeadlessOptions
 {
-    QString port; // "Com 1".."Com 8", a system port name, "virtual" or "tcp:[ADDRESS:]PORT"
+    QString port; // as PortSpecification reads it, e.g. "Com 1", "virtual", "tcp:[ADDRESS:]PORT"
     Bytes versionReply = "22"; // the basic profile's reply to V
     QString logPath; // empty: no log file
     Profile profile = Profile::Basic;
@@ -55,11 +56,6 @@ public:
 
     EmulatorSession &session() { return m_session; }
 
-    // Reads "tcp:PORT" or "tcp:ADDRESS:PORT" ("tcp:[::1]:4030" for IPv6); false if `text` does
-    // not name a network port or names it wrongly (then `errorText` says why).
-    static bool parseTcpPort(const QString &text, QHostAddress *address, quint16 *port,
-                             QString *errorText);
-
 signals:
     // The port was lost while running; the program should end with PortFailure.
     void portLost();
@@ -80,6 +76,7 @@ private:
     std::unique_ptr<LineWriter> m_output;
     std::unique_ptr<LineWriter> m_log;
     ExchangeLine m_exchangeLine;
+    PortSpecification m_port; // as read from the options at start()
     EmulatorSession m_session;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/MountSettingsDialog.h"
+#include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 
 #include <QString>
@@ -22,8 +23,8 @@ struct ConsoleSettingsValues
     // name, or the virtual port); empty otherwise.
     QString portName;
     // The network listener's address and port.
-    QString tcpAddress = QStringLiteral("127.0.0.1");
-    int tcpPort = TcpTransport::defaultPort;
+    QString tcpAddress = PortSpecification::defaultTcpAddress().toString();
+    int tcpPort = PortSpecification::defaultTcpPort;
     // How long a network client must have been silent for a new one to take over; 0 never.
     int tcpTakeoverSeconds = int(TcpTransport::defaultTakeoverAfterMs / 1000);
     // The command set ("basic" or "full"), the full profile's version text (the basic profile's

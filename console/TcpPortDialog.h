@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/PortSpecification.h"
 #include "widgets/DialogSink.h"
 
 #include <QDialog>
@@ -17,8 +18,13 @@ namespace tqx {
 // Where the network listener listens.
 struct TcpEndpoint
 {
-    QString address = QStringLiteral("127.0.0.1");
-    quint16 port = 4030;
+    QString address = PortSpecification::defaultTcpAddress().toString();
+    quint16 port = PortSpecification::defaultTcpPort;
+
+    PortSpecification listener() const
+    {
+        return PortSpecification::tcp(QHostAddress(address), port);
+    }
 };
 
 // The small dialog that sets the network listener's address and port. Another address than the

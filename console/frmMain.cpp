@@ -8,8 +8,6 @@
 #include "reference/frmRS232.h"
 #include "reference/frmTQXcommands.h"
 #include "session/DisplayText.h"
-#include "session/PortNames.h"
-#include "session/VirtualPort.h"
 #include "widgets/MessageBox.h"
 #include "widgets/ScreenUnits.h"
 
@@ -22,7 +20,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
-#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -36,8 +33,9 @@ namespace tqx {
 
 namespace {
 
-// The network listener's entry in the port list is told from system ports by this item data.
-constexpr const char *networkPortData = "tcp:";
+// Each entry of the port list carries the port it names; the eight numbered ones also carry
+// their number as their item data, as they always have.
+constexpr int portSpecificationRole = Qt::UserRole + 1;
 
 // Colour numbers of the console (low byte red, then green, then blue).
 constexpr std::uint32_t startColor = 11599792; // light green
@@ -331,21 +329,20 @@ void frmMain::frmMain_Form_Load()
     setWindowTitle(windowTitle() + QStringLiteral(" - ") + versionText);
     ProgramVersion = versionText;
     Comm->interpreter().mount().setStartValues();
-    for (int portNumber = 1; portNumber <= 8; ++portNumber)
-        ComCombo->addItem(QStringLiteral("Com %1").arg(portNumber), portNumber);
-    appendExtraPorts();
+    fillPortList();
     restoreSettings();
 }
 
-// After the eight numbered ports: the system's other serial ports by name, then a virtual port
-// where the platform can make one. Their item data is the system name, empty for the virtual port.
-void frmMain::appendExtraPorts()
+// The eight numbered ports, then the system's other serial ports by name, a virtual port where
+// the platform can make one, and the network listener.
+void frmMain::fillPortList()
 {
-    for (const QString &name : extraSystemPorts())
-        ComCombo->addItem(name, name);
-    if (VirtualPort::isSupported())
-        ComCombo->addItem(QLatin1String(virtualPortEntry), QString());
-    ComCombo->addItem(QLatin1String(networkPortEntry), QLatin1String(networkPortData));
+    for (const PortSpecification &port : PortSpecification::portList()) {
+        const bool isNumbered = port.kind() == PortSpecification::Kind::Numbered;
+        ComCombo->addItem(port.listEntry(), isNumbered ? QVariant(port.portNumber()) : QVariant());
+        ComCombo->setItemData(ComCombo->count() - 1, QVariant::fromValue(port),
+                              portSpecificationRole);
+    }
     connect(ComCombo, &QComboBox::activated, this, &frmMain::onPortActivated);
     // Names longer than the narrow box are read in full in the open list, and from their start
     // in the box itself.
@@ -358,10 +355,26 @@ void frmMain::appendExtraPorts()
 // Choosing the network listener asks where it listens; cancelling keeps what was set before.
 void frmMain::onPortActivated(int index)
 {
-    if (ComCombo->itemData(index).toString() != QLatin1String(networkPortData))
+    if (portAt(index).kind() != PortSpecification::Kind::Tcp)
         return;
     if (const std::optional<TcpEndpoint> chosen = TcpPortDialog::ask(this, m_tcpEndpoint))
-        m_tcpEndpoint = *chosen;
+        setTcpEndpoint(*chosen);
+}
+
+PortSpecification frmMain::portAt(int index) const
+{
+    return ComCombo->itemData(index, portSpecificationRole).value<PortSpecification>();
+}
+
+// The network listener's entry listens where the dialog last said.
+void frmMain::setTcpEndpoint(const TcpEndpoint &endpoint)
+{
+    m_tcpEndpoint = endpoint;
+    for (int index = 0; index < ComCombo->count(); ++index) {
+        if (portAt(index).kind() == PortSpecification::Kind::Tcp)
+            ComCombo->setItemData(index, QVariant::fromValue(endpoint.listener()),
+                                  portSpecificationRole);
+    }
 }
 
 void frmMain::selectSavedPort(const ConsoleSettingsValues &values)
@@ -379,7 +392,7 @@ void frmMain::restoreSettings()
 {
     const ConsoleSettingsValues values = m_settings.load();
     selectSavedPort(values);
-    m_tcpEndpoint = {values.tcpAddress, static_cast<quint16>(values.tcpPort)};
+    setTcpEndpoint({values.tcpAddress, static_cast<quint16>(values.tcpPort)});
     m_tcpTakeoverSeconds = values.tcpTakeoverSeconds;
     Comm->setTcpTakeoverAfter(std::int64_t(m_tcpTakeoverSeconds) * 1000);
     m_basicVersion = values.hcVersion;
@@ -480,20 +493,20 @@ int frmMain::selectedPortIndex() const
 void frmMain::frmMain_StartButton_Click()
 {
     if (!PortIsOpen) {
-        const int index = selectedPortIndex();
-        if (index < 0) {
-            showMessage(this, QStringLiteral("No port is selected: choose one from the list."));
+        QString errorText;
+        const std::optional<PortSpecification> port = chosenPort(&errorText);
+        if (!port) {
+            showMessage(this, errorText);
             return;
         }
-        choosePort(index);
-        QString errorText;
+        Comm->setPort(*port);
         if (!Comm->open(&errorText)) {
             showMessage(this, errorText);
             return;
         }
         PortIsOpen = true;
         showRunning();
-        showConnectionBar(Comm->isVirtual() || Comm->isTcp());
+        showConnectionBar(true);
         return;
     }
 
@@ -592,17 +605,17 @@ void frmMain::onClientLeft()
     refreshDisplay();
 }
 
-void frmMain::choosePort(int index)
+// The selected entry's port, or the port a typed name names (a pseudo-terminal such as
+// /dev/pts/7, a socat device, "tcp:5000"); nothing, with the reason, when there is neither.
+std::optional<PortSpecification> frmMain::chosenPort(QString *errorText) const
 {
-    const QVariant data = ComCombo->itemData(index);
-    if (data.typeId() == QMetaType::Int)
-        Comm->setCommPort(static_cast<qint16>(data.toInt()));
-    else if (data.toString().isEmpty())
-        Comm->setVirtualPort();
-    else if (data.toString() == QLatin1String(networkPortData))
-        Comm->setTcpPort(QHostAddress(m_tcpEndpoint.address), m_tcpEndpoint.port);
-    else
-        Comm->setSystemPort(data.toString());
+    if (const int index = selectedPortIndex(); index >= 0)
+        return portAt(index);
+    if (ComCombo->currentText().trimmed().isEmpty()) {
+        *errorText = QStringLiteral("No port is selected: choose one from the list.");
+        return std::nullopt;
+    }
+    return PortSpecification::parse(ComCombo->currentText(), errorText);
 }
 
 void frmMain::buildStatusBar()
@@ -615,14 +628,19 @@ void frmMain::buildStatusBar()
     statusBar()->hide();
 }
 
-// The paths of a running virtual port stay in view, selectable and copyable, below the console.
+// Where clients of a running virtual port or network listener connect stays in view, selectable
+// and copyable, below the console; a serial line's clients are at its other end.
 void frmMain::showConnectionBar(bool running)
 {
-    if (running == !statusBar()->isHidden())
+    using Access = PortSpecification::ClientAccess;
+    const Access access
+            = running && Comm->port() ? Comm->port()->clientAccess() : Access::OtherEndOfTheLine;
+    const bool shown = access != Access::OtherEndOfTheLine;
+    if (shown == !statusBar()->isHidden())
         return;
     const int change = statusBar()->sizeHint().height();
-    if (running) {
-        if (Comm->isTcp())
+    if (shown) {
+        if (access == Access::NetworkAddress)
             m_connectionBar->setNetworkAddress(Comm->description());
         else
             m_connectionBar->setPaths(Comm->clientDevice(), Comm->publishedLink());

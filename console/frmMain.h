@@ -10,6 +10,7 @@
 #include "reference/frmRS232.h"
 #include "reference/frmTQXcommands.h"
 #include "session/EmulatorSession.h"
+#include "session/PortSpecification.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -162,9 +163,11 @@ private:
     void showStopped();
     void showRunning();
     void buildStatusBar();
-    void appendExtraPorts();
+    void fillPortList();
     void selectSavedPort(const ConsoleSettingsValues &values);
-    void choosePort(int index);
+    PortSpecification portAt(int index) const;
+    std::optional<PortSpecification> chosenPort(QString *errorText) const;
+    void setTcpEndpoint(const TcpEndpoint &endpoint);
     void showConnectionBar(bool running);
     void onPortActivated(int index);
     void onVersionTextChanged();

@@ -1,8 +1,6 @@
 #include "session/EmulatorSession.h"
 
 #include "session/PortNames.h"
-#include "session/SerialTransport.h"
-#include "session/TcpTransport.h"
 #include "session/VirtualPort.h"
 
 #include <QDateTime>
@@ -42,30 +40,11 @@ EmulatorSession::~EmulatorSession()
         m_transport->disconnect(this);
 }
 
-void EmulatorSession::setCommPort(int portNumber)
-{
-    m_kind = Kind::Numbered;
-    m_commPort = portNumber;
-}
-
-void EmulatorSession::setSystemPort(const QString &systemName)
-{
-    m_kind = Kind::Named;
-    m_systemName = systemName;
-}
-
-void EmulatorSession::setVirtualPort() { m_kind = Kind::Virtual; }
-
-void EmulatorSession::setTcpPort(const QHostAddress &address, quint16 port)
-{
-    m_kind = Kind::Tcp;
-    m_tcpAddress = address;
-    m_tcpPort = port;
-}
+void EmulatorSession::setPort(const PortSpecification &port) { m_port = port; }
 
 void EmulatorSession::setTransport(Transport *transport)
 {
-    m_kind = Kind::Custom;
+    m_port.reset();
     adopt(std::unique_ptr<Transport>(transport));
 }
 
@@ -76,17 +55,8 @@ void EmulatorSession::setPortNameMapper(PortNameMapper mapper)
 
 QString EmulatorSession::portName() const
 {
-    switch (m_kind) {
-    case Kind::Numbered:
-        return m_portNameMapper(m_commPort);
-    case Kind::Named:
-        return m_systemName;
-    case Kind::Virtual:
-    case Kind::Tcp:
-    case Kind::Custom:
-        break;
-    }
-    return description();
+    const QString systemName = m_port ? m_port->systemPortName(m_portNameMapper) : QString();
+    return systemName.isEmpty() ? description() : systemName;
 }
 
 QString EmulatorSession::description() const
@@ -96,33 +66,14 @@ QString EmulatorSession::description() const
 
 QString EmulatorSession::clientDevice() const
 {
-    const auto *port = isVirtual() ? qobject_cast<const VirtualPort *>(m_transport.get()) : nullptr;
+    const auto *port = qobject_cast<const VirtualPort *>(m_transport.get());
     return port ? port->clientDevice() : QString();
 }
 
 QString EmulatorSession::publishedLink() const
 {
-    const auto *port = isVirtual() ? qobject_cast<const VirtualPort *>(m_transport.get()) : nullptr;
+    const auto *port = qobject_cast<const VirtualPort *>(m_transport.get());
     return port ? port->publishedLink() : QString();
-}
-
-std::unique_ptr<Transport> EmulatorSession::makeTransport() const
-{
-    switch (m_kind) {
-    case Kind::Numbered:
-    case Kind::Named:
-        return std::make_unique<SerialTransport>(portName());
-    case Kind::Virtual:
-        return std::make_unique<VirtualPort>();
-    case Kind::Tcp: {
-        auto transport = std::make_unique<TcpTransport>(m_tcpAddress, m_tcpPort);
-        transport->setTakeoverAfter(m_tcpTakeoverAfterMs);
-        return transport;
-    }
-    case Kind::Custom:
-        break;
-    }
-    return nullptr;
 }
 
 void EmulatorSession::adopt(std::unique_ptr<Transport> transport)
@@ -145,8 +96,8 @@ void EmulatorSession::adopt(std::unique_ptr<Transport> transport)
 
 bool EmulatorSession::open(QString *errorText)
 {
-    if (m_kind != Kind::Custom)
-        adopt(makeTransport());
+    if (m_port)
+        adopt(m_port->makeTransport({m_portNameMapper, m_tcpTakeoverAfterMs}));
     if (!m_transport) {
         if (errorText)
             *errorText = QStringLiteral("No port is chosen.");

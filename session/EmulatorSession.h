@@ -4,6 +4,7 @@
 #include "emulation/ConsoleDisplay.h"
 #include "emulation/SerialControl.h"
 #include "session/ExchangeJournal.h"
+#include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 #include "session/Transport.h"
 
@@ -12,8 +13,8 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
+#include <optional>
 
 namespace tqx {
 
@@ -26,27 +27,26 @@ class EmulatorSession : public QObject, private SerialControl, private ConsoleDi
     Q_OBJECT
 
 public:
-    using PortNameMapper = std::function<QString(int portNumber)>;
+    using PortNameMapper = PortSpecification::PortNameMapper;
 
     explicit EmulatorSession(QObject *parent = nullptr);
     ~EmulatorSession() override;
 
-    // The way in to open next: one of the numbered ports of the port list ("Com N"), a port by
-    // its system name, a virtual port made at open(), a network listener, or a transport of the
-    // caller's (the session takes it over).
-    void setCommPort(int portNumber);
-    void setSystemPort(const QString &systemName);
-    void setVirtualPort();
-    void setTcpPort(const QHostAddress &address, quint16 port);
+    // The way in to open next: the port a specification names, or a transport of the caller's
+    // (the session takes it over).
+    void setPort(const PortSpecification &port);
+    void setTcpPort(const QHostAddress &address, quint16 port)
+    {
+        setPort(PortSpecification::tcp(address, port));
+    }
     // How long a network client must have been silent for a new one to take over; 0 never.
     void setTcpTakeoverAfter(std::int64_t ms) { m_tcpTakeoverAfterMs = ms; }
     void setTransport(Transport *transport);
     // Maps the numbered ports to system port names; tests map them to pseudo-terminals.
     void setPortNameMapper(PortNameMapper mapper);
 
-    int commPort() const { return m_commPort; }
-    bool isVirtual() const { return m_kind == Kind::Virtual; }
-    bool isTcp() const { return m_kind == Kind::Tcp; }
+    // The port set last; none while the transport is the caller's.
+    const std::optional<PortSpecification> &port() const { return m_port; }
     // The serial port's system name, or while open the device or address clients use.
     QString portName() const;
     // While open: the transport's own description of where clients connect.
@@ -112,9 +112,6 @@ signals:
     void portFailed(const QString &errorText);
 
 private:
-    enum class Kind { Numbered, Named, Virtual, Tcp, Custom };
-
-    std::unique_ptr<Transport> makeTransport() const;
     void adopt(std::unique_ptr<Transport> transport);
     void onReadyRead();
     void onClientLeft();
@@ -138,11 +135,7 @@ private:
     Bytes ReadVerText() const override { return m_versionReply; }
     void LogUnanswered(const Bytes &bytes, const std::string &reason) override;
 
-    Kind m_kind = Kind::Numbered;
-    int m_commPort = 1;
-    QString m_systemName;
-    QHostAddress m_tcpAddress = QHostAddress(QHostAddress::LocalHost);
-    quint16 m_tcpPort = TcpTransport::defaultPort;
+    std::optional<PortSpecification> m_port = PortSpecification();
     std::int64_t m_tcpTakeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
     PortNameMapper m_portNameMapper;
     std::unique_ptr<Transport> m_transport;

@@ -19,9 +19,4 @@ QStringList extraSystemPorts();
 using SystemPortLister = std::function<QStringList()>;
 SystemPortLister setSystemPortLister(SystemPortLister lister);
 
-// The port list's entry for a pseudo-terminal made at Start.
-inline constexpr const char *virtualPortEntry = "Virtual port";
-// The port list's entry for the network listener.
-inline constexpr const char *networkPortEntry = "Network (TCP)";
-
 } // namespace tqx

@@ -28,7 +28,6 @@ class TcpTransport : public Transport
     Q_OBJECT
 
 public:
-    static constexpr quint16 defaultPort = 4030;
     static constexpr std::int64_t defaultTakeoverAfterMs = 10'000;
     static constexpr std::int64_t maxTakeoverAfterMs = 86'400'000; // a day
 

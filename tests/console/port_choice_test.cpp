@@ -90,6 +90,8 @@ private slots:
 
     void extraPortsFollowTheEight();
     void systemPortByName();
+    void typedPortName_data();
+    void typedPortName();
     void portNameRoundTrip_data();
     void portNameRoundTrip();
     void virtualPortEndToEnd();
@@ -153,6 +155,55 @@ void PortChoiceTest::systemPortByName()
     QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
     pty.write("Z");
     QCOMPARE(pty.read(10), QByteArray("12AB,4000#"));
+}
+
+// A name typed over the list goes through the same reading as the command line's: a device the
+// list does not show opens, a listener typed as tcp:0 runs, a wrong text says what is wrong.
+void PortChoiceTest::typedPortName_data()
+{
+    QTest::addColumn<QString>("typed"); // "<pty>": the path of a pseudo-terminal not in the list
+    QTest::addColumn<QString>("message"); // empty: the port opens
+
+    QTest::newRow("pseudo-terminal not in the list") << "<pty>"
+                                                     << "";
+    QTest::newRow("network listener on a free port") << "tcp:0"
+                                                     << "";
+    QTest::newRow("network port past 16 bits") << "tcp:70000"
+                                               << "\"70000\" is not a TCP port number (0 to 65535)";
+    QTest::newRow("network address not an address") << "tcp:here:4030"
+                                                    << "\"here\" is not an IP address";
+    QTest::newRow("nothing typed") << "   "
+                                   << "No port is selected: choose one from the list.";
+}
+
+void PortChoiceTest::typedPortName()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+
+    PseudoTerminal pty;
+    frmMain window;
+    QVERIFY(window.ComCombo->findText(pty.slavePath()) < 0);
+    window.ComCombo->setEditText(typed == "<pty>" ? pty.slavePath() : typed);
+    QCOMPARE(window.selectedPortIndex(), -1);
+    window.StartButton->click();
+    if (!message.isEmpty()) {
+        QCOMPARE(m_messages, QStringList {message});
+        QVERIFY(!window.PortIsOpen);
+        return;
+    }
+    QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+    if (typed == "<pty>") {
+        pty.write("Z");
+        QCOMPARE(pty.read(10), QByteArray("12AB,4000#"));
+        QVERIFY(window.statusBar()->isHidden());
+    } else {
+        QVERIFY(!window.statusBar()->isHidden());
+        QVERIFY2(window.VirtualDeviceText->text().startsWith("TCP 127.0.0.1:"),
+                 qPrintable(window.VirtualDeviceText->text()));
+    }
+    window.StartButton->click();
+    QVERIFY(!window.PortIsOpen);
 }
 
 void PortChoiceTest::portNameRoundTrip_data()
