@@ -1,5 +1,6 @@
 #include "console/MountSettingsDialog.h"
 
+#include "settings/SettingsSchema.h"
 #include "widgets/DialogSink.h"
 
 #include <QCheckBox>
@@ -21,6 +22,21 @@ DialogSink<MountSettings> &sink()
 {
     static DialogSink<MountSettings> instance;
     return instance;
+}
+
+// A box takes what the setting under `key` takes; a bound the setting leaves out is one step
+// short of it in the box (a full turn is where the turn starts again).
+void takeBounds(QDoubleSpinBox *box, const QString &key)
+{
+    const SettingBounds bounds = *settingWithKey(key)->bounds;
+    const double step = bounds.highestIncluded ? 0 : std::pow(10.0, -box->decimals());
+    box->setRange(bounds.lowest, bounds.highest - step);
+}
+
+void takeBounds(QSpinBox *box, const QString &key)
+{
+    const SettingBounds bounds = *settingWithKey(key)->bounds;
+    box->setRange(int(bounds.lowest), int(bounds.highest) - (bounds.highestIncluded ? 0 : 1));
 }
 } // namespace
 
@@ -47,38 +63,37 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     versionFormatBox->addItem(QStringLiteral("Six hex digits (4.39.07 -> 042707#)"));
     versionFormatBox->setCurrentIndex(current.handControl.versionFormat == VersionFormat::Hex ? 1
                                                                                               : 0);
-    modelBox->setRange(-1, 255);
+    takeBounds(modelBox, QStringLiteral("model"));
     modelBox->setSpecialValueText(QStringLiteral("Equatorial (default)"));
     modelBox->setValue(current.handControl.model ? *current.handControl.model : -1);
     alignedBox->setChecked(current.handControl.aligned);
     gpsBox->setChecked(current.handControl.gpsPresent);
     clockBox->setChecked(current.handControl.clockPresent);
     // Four decimals of a degree are about ten metres on the ground.
-    latitudeBox->setRange(-90, 90);
     latitudeBox->setDecimals(4);
+    takeBounds(latitudeBox, QStringLiteral("site_latitude"));
     latitudeBox->setSuffix(QStringLiteral("\u00b0 (north positive)"));
     latitudeBox->setValue(current.handControl.siteLatitude);
-    longitudeBox->setRange(-180, 180);
     longitudeBox->setDecimals(4);
+    takeBounds(longitudeBox, QStringLiteral("site_longitude"));
     longitudeBox->setSuffix(QStringLiteral("\u00b0 (east positive)"));
     longitudeBox->setValue(current.handControl.siteLongitude);
-    slewRateBox->setRange(HandControlSettings::minSlewRate, HandControlSettings::maxSlewRate);
     slewRateBox->setDecimals(1);
+    takeBounds(slewRateBox, QStringLiteral("slew_rate"));
     slewRateBox->setSingleStep(0.5);
     slewRateBox->setSuffix(QStringLiteral("\u00b0/s"));
     slewRateBox->setValue(current.handControl.slewRate);
-    periodicErrorBox->setRange(0, HandControlSettings::maxPeriodicError);
     periodicErrorBox->setDecimals(1);
+    takeBounds(periodicErrorBox, QStringLiteral("periodic_error"));
     periodicErrorBox->setSuffix(QStringLiteral(" arcsec"));
     periodicErrorBox->setSpecialValueText(QStringLiteral("None (a perfect drive)"));
     periodicErrorBox->setValue(current.handControl.periodicError);
-    wormPeriodBox->setRange(HandControlSettings::minWormPeriod, HandControlSettings::maxWormPeriod);
     wormPeriodBox->setDecimals(1);
+    takeBounds(wormPeriodBox, QStringLiteral("worm_period"));
     wormPeriodBox->setSuffix(QStringLiteral(" s"));
     wormPeriodBox->setValue(current.handControl.wormPeriod);
-    // Up to the last step below a full turn, which is where the turn starts again.
     switchPositionBox->setDecimals(2);
-    switchPositionBox->setRange(0, 360 - std::pow(10.0, -switchPositionBox->decimals()));
+    takeBounds(switchPositionBox, QStringLiteral("switch_position"));
     switchPositionBox->setWrapping(true);
     switchPositionBox->setSuffix(QStringLiteral("\u00b0"));
     switchPositionBox->setValue(current.handControl.switchPosition);
@@ -86,7 +101,7 @@ MountSettingsDialog::MountSettingsDialog(const MountSettings &current, QWidget *
     coordinatesBox->addItem(QStringLiteral("Of the date (JNow)"));
     coordinatesBox->addItem(QStringLiteral("J2000"));
     coordinatesBox->setCurrentIndex(static_cast<int>(current.handControl.epoch));
-    autoResetBox->setRange(0, 600000);
+    takeBounds(autoResetBox, QStringLiteral("auto_reset_ms"));
     autoResetBox->setSingleStep(100);
     autoResetBox->setSuffix(QStringLiteral(" ms"));
     autoResetBox->setSpecialValueText(QStringLiteral("Never (Reset button)"));

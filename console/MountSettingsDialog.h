@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulation/HandControlSettings.h"
+#include "settings/EmulatorSettings.h"
 
 #include "widgets/DialogSink.h"
 
@@ -16,14 +17,6 @@ class QLabel;
 class QSpinBox;
 
 namespace tqx {
-
-// What the "Mount settings..." dialog sets: the full profile's hand control (its version text
-// stays in the version box) and the automatic reset of a blocked buffer.
-struct MountSettings
-{
-    HandControlSettings handControl;
-    int autoResetMs = 0; // 0: only the Reset button empties a blocked buffer
-};
 
 // The small dialog behind "Mount" -> "Mount settings...".
 class MountSettingsDialog : public QDialog

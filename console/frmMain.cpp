@@ -394,13 +394,13 @@ void frmMain::restoreSettings()
     selectSavedPort(values);
     setTcpEndpoint({values.tcpAddress, static_cast<quint16>(values.tcpPort)});
     m_tcpTakeoverSeconds = values.tcpTakeoverSeconds;
-    Comm->setTcpTakeoverAfter(std::int64_t(m_tcpTakeoverSeconds) * 1000);
+    Comm->setTcpTakeoverAfter(std::int64_t(m_tcpTakeoverSeconds * 1000));
     m_basicVersion = values.hcVersion;
     m_fullVersion = values.fullVersion;
     m_mount = values.mount;
     VerText->setText(values.hcVersion);
     Comm->setVersionReply(ReadVerText());
-    chooseProfile(values.profile == QLatin1String("full") ? Profile::Full : Profile::Basic);
+    chooseProfile(values.profile);
     restorePosition(values.leftTwips, values.topTwips);
 }
 
@@ -438,8 +438,7 @@ void frmMain::frmMain_Form_Unload()
     onVersionTextEdited();
     values.hcVersion = m_basicVersion;
     values.fullVersion = m_fullVersion;
-    values.profile
-            = Comm->profile() == Profile::Full ? QStringLiteral("full") : QStringLiteral("basic");
+    values.profile = Comm->profile();
     values.mount = m_mount;
     values.tcpAddress = m_tcpEndpoint.address;
     values.tcpPort = m_tcpEndpoint.port;

@@ -202,7 +202,7 @@ private:
 
     ConnectionBar *m_connectionBar = nullptr;
     TcpEndpoint m_tcpEndpoint;
-    int m_tcpTakeoverSeconds = 0; // kept as the settings had it
+    double m_tcpTakeoverSeconds = 0; // kept as the settings had it
     QString m_basicVersion = QStringLiteral("22");
     QString m_fullVersion = QStringLiteral("4.21");
     MountSettings m_mount;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "emulation/HandControlSettings.h"
+#include "emulation/Profile.h"
+#include "session/PortSpecification.h"
+#include "session/TcpTransport.h"
+
+#include <QString>
+
+namespace tqx {
+
+// What the "Mount settings..." dialog sets: the full profile's hand control (its version text
+// stays in the version box) and the automatic reset of a blocked buffer.
+struct MountSettings
+{
+    HandControlSettings handControl;
+    int autoResetMs = 0; // 0: only the Reset button empties a blocked buffer
+};
+
+// Every value the settings schema (settings/SettingsSchema.h) declares: what the settings store
+// keeps from run to run, and what a headless run takes from --config and its options.
+struct EmulatorSettings
+{
+    int comPort = 0; // index in the port list, -1 for no selection
+    QString hcVersion = QStringLiteral("22"); // the basic profile's reply to V
+    double leftTwips = 100; // the window's left edge, twips from the left of the screen
+    double topTwips = 100;
+    // The selected entry when it lies beyond the eight numbered ports (a system port by its
+    // name, or the virtual port); empty otherwise.
+    QString portName;
+    // The network listener's address and port.
+    QString tcpAddress = PortSpecification::defaultTcpAddress().toString();
+    int tcpPort = PortSpecification::defaultTcpPort;
+    // How long a network client must have been silent for a new one to take over; 0 never.
+    double tcpTakeoverSeconds = double(TcpTransport::defaultTakeoverAfterMs) / 1000;
+    // The command set, the full profile's version text (the basic profile's stays in hcVersion)
+    // and its mount.
+    Profile profile = Profile::Basic;
+    QString fullVersion = QString::fromStdString(HandControlSettings().version);
+    MountSettings mount;
+};
+
+} // namespace tqx
