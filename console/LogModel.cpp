@@ -23,8 +23,12 @@ QVariant LogModel::data(const QModelIndex &index, int role) const
         return displayText(line(index.row()));
     if (role == Qt::ToolTipRole) {
         const QString meaning = this->meaning(index.row());
-        const QString bytes = displayText(line(index.row()));
-        return meaning.isEmpty() ? bytes : meaning + QLatin1Char('\n') + bytes;
+        QString tip = displayText(line(index.row()));
+        if (!meaning.isEmpty())
+            tip.prepend(meaning + QLatin1Char('\n'));
+        if (const QString &note = this->note(index.row()); !note.isEmpty())
+            tip += QLatin1Char('\n') + note;
+        return tip;
     }
     return {};
 }
@@ -44,16 +48,17 @@ QString LogModel::meaning(int row) const
     return {};
 }
 
-void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0}); }
+void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0, {}}); }
 
 void LogModel::appendCommand(const Bytes &command, DecodeContext context)
 {
-    m_pending.push_back({command, {}, Kind::Command, context.packed()});
+    m_pending.push_back({command, {}, Kind::Command, context.packed(), {}});
 }
 
-void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeContext context)
+void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeContext context,
+                           const QString &note)
 {
-    m_pending.push_back({reply, command, Kind::Reply, context.packed()});
+    m_pending.push_back({reply, command, Kind::Reply, context.packed(), note});
 }
 
 void LogModel::publish()

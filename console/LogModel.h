@@ -32,8 +32,9 @@ public:
     void append(const Bytes &line);
     // A command, read in the context it was answered in.
     void appendCommand(const Bytes &command, DecodeContext context);
-    // A reply, read as the answer to its command.
-    void appendReply(const Bytes &reply, const Bytes &command, DecodeContext context);
+    // A reply, read as the answer to its command; `note` says what the reply stages did to it.
+    void appendReply(const Bytes &reply, const Bytes &command, DecodeContext context,
+                     const QString &note = {});
     // Moves the queued lines into the model, dropping the oldest lines beyond the limit.
     void publish();
     // Removes every line, shown and queued.
@@ -46,6 +47,8 @@ public:
     const Bytes &line(int row) const { return m_lines[static_cast<std::size_t>(row)].bytes; }
     // What the line means, in plain words; empty for a line appended without a context.
     QString meaning(int row) const;
+    // What the reply stages did to the line's reply; empty for every other line.
+    const QString &note(int row) const { return m_lines[static_cast<std::size_t>(row)].note; }
     bool hasPending() const { return !m_pending.empty(); }
 
 private:
@@ -56,6 +59,7 @@ private:
         Bytes command; // a reply's command
         Kind kind = Kind::Plain;
         std::uint8_t context = 0; // DecodeContext::packed()
+        QString note; // a reply's, from the reply stages
     };
 
     std::size_t m_maxLines;
