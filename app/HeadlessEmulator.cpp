@@ -42,13 +42,7 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
             [this](const Bytes &bytes, const QString &reason) {
                 writeEvent(QStringLiteral("unanswered: %1 (%2)").arg(displayText(bytes), reason));
             });
-    connect(&m_session, &EmulatorSession::replyLogged, this, &HeadlessEmulator::writeExchange);
-    connect(&m_session, &EmulatorSession::replyNotSent, this,
-            [this](qint64, const Bytes &command, const Bytes &reply) {
-                writeEvent(QStringLiteral("unanswered: %1 (the client had gone; the reply %2 was "
-                                          "not sent)")
-                                   .arg(displayText(command), displayText(reply)));
-            });
+    connect(&m_session, &EmulatorSession::exchanged, this, &HeadlessEmulator::writeExchange);
     connect(&m_session, &EmulatorSession::clientNotice, this, &HeadlessEmulator::writeEvent);
     connect(&m_session, &EmulatorSession::portFailed, this, [this](const QString &errorText) {
         reportError(QStringLiteral("the port failed: %1").arg(errorText));
@@ -159,18 +153,26 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
 
 void HeadlessEmulator::stop() { m_session.close(nullptr); }
 
-// One line per answered command: time, command and reply, tab-separated and escaped as the
-// console shows them, so that a test can read it back; with --decode, what they mean as well.
-void HeadlessEmulator::writeExchange(qint64 msecsSinceEpoch, const Bytes &command,
-                                     const Bytes &reply)
+// One line per answered command: time, command and reply as it went out, tab-separated and
+// escaped as the console shows them, so that a test can read it back; with --decode, what they
+// mean as well. What the reply stages did follows as an event line, which leaves the exchange
+// lines' columns as harnesses read them.
+void HeadlessEmulator::writeExchange(const Exchange &exchange)
 {
-    if (!m_options.decode) {
-        writeText(m_exchangeLine.format(msecsSinceEpoch, command, reply));
-        return;
+    if (!exchange.sent) {
+        writeEvent(QStringLiteral("unanswered: %1 (the client had gone; the reply %2 was not sent)")
+                           .arg(displayText(exchange.command), displayText(exchange.reply)));
+    } else if (!m_options.decode) {
+        writeText(
+                m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command, exchange.reply));
+    } else {
+        const ExchangeDecoder decoder(exchange.context);
+        writeText(m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command, exchange.reply,
+                                        decoder.exchange(exchange.command, exchange.reply)));
     }
-    const ExchangeDecoder decoder(m_session.interpreter().decodeContext());
-    writeText(m_exchangeLine.format(msecsSinceEpoch, command, reply,
-                                    decoder.exchange(command, reply)));
+    if (!exchange.note.isEmpty())
+        writeEvent(QStringLiteral("the reply to %1 went through the reply stages: %2")
+                           .arg(displayText(exchange.command), exchange.note));
 }
 
 // Events on the line are comment lines, so that a reader of the exchanges can skip them.

@@ -63,7 +63,7 @@ signals:
 private:
     bool configurePort();
     bool openLog();
-    void writeExchange(qint64 msecsSinceEpoch, const Bytes &command, const Bytes &reply);
+    void writeExchange(const Exchange &exchange);
     void writeLine(const QString &line);
     void writeText(std::string text);
     LineWriter::Reporter errorReporter() const;

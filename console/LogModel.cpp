@@ -23,8 +23,12 @@ QVariant LogModel::data(const QModelIndex &index, int role) const
         return displayText(line(index.row()));
     if (role == Qt::ToolTipRole) {
         const QString meaning = this->meaning(index.row());
-        const QString bytes = displayText(line(index.row()));
-        return meaning.isEmpty() ? bytes : meaning + QLatin1Char('\n') + bytes;
+        QString tip = displayText(line(index.row()));
+        if (!meaning.isEmpty())
+            tip.prepend(meaning + QLatin1Char('\n'));
+        if (const QString note = this->note(index.row()); !note.isEmpty())
+            tip += QLatin1Char('\n') + note;
+        return tip;
     }
     return {};
 }
@@ -44,16 +48,41 @@ QString LogModel::meaning(int row) const
     return {};
 }
 
-void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0}); }
+QString LogModel::note(int row) const
+{
+    const std::uint32_t key = m_lines[static_cast<std::size_t>(row)].noteKey;
+    const auto found = key == 0 ? m_notes.end() : m_notes.find(key);
+    return found == m_notes.end() ? QString() : found->second;
+}
+
+void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0, 0}); }
 
 void LogModel::appendCommand(const Bytes &command, DecodeContext context)
 {
-    m_pending.push_back({command, {}, Kind::Command, context.packed()});
+    m_pending.push_back({command, {}, Kind::Command, context.packed(), 0});
 }
 
-void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeContext context)
+void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeContext context,
+                           const QString &note)
 {
-    m_pending.push_back({reply, command, Kind::Reply, context.packed()});
+    std::uint32_t key = 0;
+    if (!note.isEmpty()) {
+        // Skips 0, which means no note, when the count wraps.
+        key = ++m_lastNoteKey == 0 ? ++m_lastNoteKey : m_lastNoteKey;
+        m_notes[key] = note;
+    }
+    m_pending.push_back({reply, command, Kind::Reply, context.packed(), key});
+}
+
+template<typename Iterator>
+void LogModel::dropNotes(Iterator first, Iterator last)
+{
+    if (m_notes.empty())
+        return;
+    for (; first != last; ++first) {
+        if (first->noteKey != 0)
+            m_notes.erase(first->noteKey);
+    }
 }
 
 void LogModel::publish()
@@ -66,12 +95,14 @@ void LogModel::publish()
     if (m_pending.size() > m_maxLines) {
         skip = m_pending.size() - m_maxLines;
         m_droppedLines += skip;
+        dropNotes(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(skip));
     }
     const std::size_t incoming = m_pending.size() - skip;
     const std::size_t total = m_lines.size() + incoming;
     if (total > m_maxLines) {
         const std::size_t excess = total - m_maxLines;
         beginRemoveRows({}, 0, static_cast<int>(excess) - 1);
+        dropNotes(m_lines.begin(), m_lines.begin() + static_cast<std::ptrdiff_t>(excess));
         m_lines.erase(m_lines.begin(), m_lines.begin() + static_cast<std::ptrdiff_t>(excess));
         m_droppedLines += excess;
         endRemoveRows();
@@ -90,6 +121,7 @@ void LogModel::clear()
     beginResetModel();
     m_lines.clear();
     m_pending.clear();
+    m_notes.clear();
     m_droppedLines = 0;
     endResetModel();
 }

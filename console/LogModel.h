@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <unordered_map>
 #include <vector>
 
 namespace tqx {
@@ -32,8 +33,9 @@ public:
     void append(const Bytes &line);
     // A command, read in the context it was answered in.
     void appendCommand(const Bytes &command, DecodeContext context);
-    // A reply, read as the answer to its command.
-    void appendReply(const Bytes &reply, const Bytes &command, DecodeContext context);
+    // A reply, read as the answer to its command; `note` says what the reply stages did to it.
+    void appendReply(const Bytes &reply, const Bytes &command, DecodeContext context,
+                     const QString &note = {});
     // Moves the queued lines into the model, dropping the oldest lines beyond the limit.
     void publish();
     // Removes every line, shown and queued.
@@ -46,6 +48,8 @@ public:
     const Bytes &line(int row) const { return m_lines[static_cast<std::size_t>(row)].bytes; }
     // What the line means, in plain words; empty for a line appended without a context.
     QString meaning(int row) const;
+    // What the reply stages did to the line's reply; empty for every other line.
+    QString note(int row) const;
     bool hasPending() const { return !m_pending.empty(); }
 
 private:
@@ -56,12 +60,22 @@ private:
         Bytes command; // a reply's command
         Kind kind = Kind::Plain;
         std::uint8_t context = 0; // DecodeContext::packed()
+        // The key of a reply's note in m_notes, 0 for none. Notes are rare (reply stages are
+        // for tests of clients), so they are kept aside and a line stays the size it was.
+        std::uint32_t noteKey = 0;
     };
+    static_assert(sizeof(Line) <= 2 * sizeof(Bytes) + 8, "a line without a note costs no more");
+
+    // Forgets the notes of the lines in [first, last), which leave the log.
+    template<typename Iterator>
+    void dropNotes(Iterator first, Iterator last);
 
     std::size_t m_maxLines;
     std::deque<Line> m_lines;
     std::vector<Line> m_pending;
     std::uint64_t m_droppedLines = 0; // lines that left the top since the last clear
+    std::unordered_map<std::uint32_t, QString> m_notes;
+    std::uint32_t m_lastNoteKey = 0;
 };
 
 } // namespace tqx

@@ -290,17 +290,10 @@ void frmMain::connectHandlers()
     connect(CableButton, &QAction::triggered, this, &frmMain::frmMain_CableButton_Click);
     connect(CopyLogButton, &QAction::triggered, this, &frmMain::frmMain_CopyLogButton_Click);
     connect(SaveLogButton, &QAction::triggered, this, &frmMain::frmMain_SaveLogButton_Click);
-    connect(Comm, &EmulatorSession::commandLogged, this, &frmMain::InputListAddItem);
+    connect(Comm, &EmulatorSession::exchanged, this, &frmMain::logExchange);
     connect(Comm, &EmulatorSession::commandSelected, this, &frmMain::InputListSelect);
     connect(Comm, &EmulatorSession::commandCountChanged, this, &frmMain::SetInputLabel);
     connect(Comm, &EmulatorSession::commandLogCleared, this, &frmMain::InputListClear);
-    const auto logReply = [this](qint64, const Bytes &command, const Bytes &reply) {
-        RespListAddItem(reply, command);
-    };
-    connect(Comm, &EmulatorSession::replyLogged, this, logReply);
-    // The interpreter answered, so the logs keep their rows in step; the saved log says it was
-    // not sent.
-    connect(Comm, &EmulatorSession::replyNotSent, this, logReply);
     connect(Comm, &EmulatorSession::replySelected, this, &frmMain::RespListSelect);
     connect(Comm, &EmulatorSession::replyCountChanged, this, &frmMain::SetRespLabel);
     connect(Comm, &EmulatorSession::replyLogCleared, this, &frmMain::RespListClear);
@@ -739,11 +732,13 @@ void frmMain::frmMain_SaveLogButton_Click()
                             .arg(QDir::toNativeSeparators(path), errorText));
 }
 
-// The session reports as it answers, so the interpreter's context is the one the line was
-// answered in.
-void frmMain::InputListAddItem(const Bytes &line)
+// Both lines are read in the context the command was answered in. A reply that had nobody to
+// go to is shown all the same, since the interpreter answered, so that the logs keep their rows
+// in step; the saved log says it was not sent.
+void frmMain::logExchange(const Exchange &exchange)
 {
-    m_inputLog->appendCommand(line, interpreter().decodeContext());
+    m_inputLog->appendCommand(exchange.command, exchange.context);
+    m_respLog->appendReply(exchange.reply, exchange.command, exchange.context, exchange.note);
     scheduleRefresh();
 }
 
@@ -759,12 +754,6 @@ void frmMain::InputListClear()
 {
     m_inputLog->clear();
     m_inputSelection.reset();
-}
-
-void frmMain::RespListAddItem(const Bytes &line, const Bytes &command)
-{
-    m_respLog->appendReply(line, command, interpreter().decodeContext());
-    scheduleRefresh();
 }
 
 void frmMain::RespListSelect(quint64 index) { m_respSelection = index; }

@@ -135,13 +135,12 @@ public:
     // Every exchange since the last Clear, with its time.
     ExchangeJournal &journal() { return *Comm->journal(); }
 
-    // What the session shows is gathered here and shown at the next refresh.
-    void InputListAddItem(const Bytes &line);
+    // What the session shows is gathered here and shown at the next refresh. An exchange adds
+    // its command to InputList and its reply, as it went out, to RespList.
+    void logExchange(const Exchange &exchange);
     void InputListSelect(quint64 index);
     void SetInputLabel(const QString &text);
     void InputListClear();
-    // A reply, with the command it answers (which says what the reply means).
-    void RespListAddItem(const Bytes &line, const Bytes &command);
     void RespListSelect(quint64 index);
     void SetRespLabel(const QString &text);
     void RespListClear();

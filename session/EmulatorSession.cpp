@@ -164,24 +164,32 @@ Bytes EmulatorSession::Input()
     return Bytes(received.constData(), static_cast<std::size_t>(received.size()));
 }
 
+// The reply goes out as the stages make it; without stages it is the interpreter's as it is.
 void EmulatorSession::Output(const Bytes &bytes)
 {
-    m_replyNotSent = !m_transport || !m_transport->canDeliver();
-    if (bytes.empty() || m_replyNotSent)
+    Bytes &reply = m_exchange.reply;
+    reply = bytes;
+    m_exchange.note.clear();
+    if (!m_replyChain.isEmpty())
+        m_exchange.note = m_replyChain.run(
+                reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context});
+    m_exchange.sent = m_transport && m_transport->canDeliver();
+    if (reply.empty() || !m_exchange.sent)
         return;
     QString errorText;
-    if (!m_transport->write(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+    if (!m_transport->write(QByteArray(reply.data(), static_cast<qsizetype>(reply.size())),
                             &errorText)) {
         m_transport->close(nullptr);
         emit portFailed(errorText);
     }
 }
 
+// The command opens the exchange's record; it is reported whole once the reply has gone out.
 void EmulatorSession::InputListAddItem(const Bytes &line)
 {
-    m_command = line;
-    m_commandTime = QDateTime::currentMSecsSinceEpoch();
-    emit commandLogged(line);
+    m_exchange.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
+    m_exchange.command = line;
+    m_exchange.context = m_interpreter->decodeContext();
 }
 
 void EmulatorSession::SetInputLabel(const std::string &text)
@@ -196,19 +204,12 @@ void EmulatorSession::InputListClear()
     emit commandLogCleared();
 }
 
-void EmulatorSession::RespListAddItem(const Bytes &line)
+// The record has the reply as it went out, which the stages may have made from `line`.
+void EmulatorSession::RespListAddItem(const Bytes &)
 {
-    // Only a reply that went out is logged as one; one that had nobody to go to is logged as
-    // unanswered bytes.
-    if (std::exchange(m_replyNotSent, false)) {
-        if (m_journal)
-            m_journal->recordUnanswered(m_commandTime, m_command, m_interpreter->decodeContext());
-        emit replyNotSent(m_commandTime, m_command, line);
-        return;
-    }
     if (m_journal)
-        m_journal->record(m_commandTime, m_command, line, m_interpreter->decodeContext());
-    emit replyLogged(m_commandTime, m_command, line);
+        m_journal->record(m_exchange);
+    emit exchanged(m_exchange);
 }
 
 void EmulatorSession::SetRespLabel(const std::string &text)

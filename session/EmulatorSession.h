@@ -3,8 +3,10 @@
 #include "emulation/CommandInterpreter.h"
 #include "emulation/ConsoleDisplay.h"
 #include "emulation/SerialControl.h"
+#include "session/Exchange.h"
 #include "session/ExchangeJournal.h"
 #include "session/PortSpecification.h"
+#include "session/ReplyChain.h"
 #include "session/TcpTransport.h"
 #include "session/Transport.h"
 
@@ -84,16 +86,19 @@ public:
     ExchangeJournal *journal() { return m_journal.get(); }
     void setJournalKept(bool kept);
 
+    // The stages every reply goes through on its way to the client; empty unless a caller adds
+    // some.
+    ReplyChain &replyChain() { return m_replyChain; }
+
 signals:
-    // What the interpreter shows, call for call, in order.
-    void commandLogged(const tqx::Bytes &command);
+    // Each answered command once its reply has gone out (or could not: `sent` says), as the
+    // client got it: the reply the stages made, with their note.
+    void exchanged(const tqx::Exchange &exchange);
+
+    // What the interpreter shows of its logs and counts, call for call, in order.
     void commandSelected(quint64 index);
     void commandCountChanged(const QString &text);
     void commandLogCleared();
-    // The reply to `command`, which arrived at `msecsSinceEpoch`.
-    void replyLogged(qint64 msecsSinceEpoch, const tqx::Bytes &command, const tqx::Bytes &reply);
-    // The reply to `command` could not be sent: the client it was for had gone.
-    void replyNotSent(qint64 msecsSinceEpoch, const tqx::Bytes &command, const tqx::Bytes &reply);
     void replySelected(quint64 index);
     void replyCountChanged(const QString &text);
     void replyLogCleared();
@@ -142,9 +147,9 @@ private:
     std::unique_ptr<CommandInterpreter> m_interpreter;
     std::unique_ptr<ExchangeJournal> m_journal = std::make_unique<ExchangeJournal>();
     Bytes m_versionReply = "22";
-    Bytes m_command; // the command of the exchange being logged
-    qint64 m_commandTime = 0;
-    bool m_replyNotSent = false; // the transport had nobody to send the last reply to
+    ReplyChain m_replyChain;
+    // The exchange being answered, filled in as the interpreter goes and reused for the next.
+    Exchange m_exchange;
     int m_event = 0;
     // Ends quiet gaps and blocked buffers while the transport is open.
     QTimer m_pollTimer;

@@ -8,12 +8,14 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <limits>
 
 namespace tqx {
 
 namespace {
 
-// How each exchange is stored: this header, then the command's bytes, then the reply's.
+// How each exchange is stored: this header, then the command's bytes, the reply's and the reply
+// stages' note (UTF-8, mostly none: it fits in the header's padding).
 struct RecordHeader
 {
     std::int64_t msecsSinceEpoch;
@@ -21,7 +23,9 @@ struct RecordHeader
     std::uint32_t replySize;
     std::uint8_t context; // DecodeContext::packed()
     std::uint8_t unanswered;
+    std::uint16_t noteSize;
 };
+static_assert(sizeof(RecordHeader) == 24, "a note costs an exchange without one nothing");
 
 QByteArray fromStd(const std::string &text)
 {
@@ -35,8 +39,10 @@ bool writeText(QIODevice &in, QIODevice &out)
     while (in.read(reinterpret_cast<char *>(&header), sizeof header) == sizeof header) {
         const QByteArray command = in.read(header.commandSize);
         const QByteArray reply = in.read(header.replySize);
+        const QByteArray note = in.read(header.noteSize);
         if (command.size() != qsizetype(header.commandSize)
-            || reply.size() != qsizetype(header.replySize))
+            || reply.size() != qsizetype(header.replySize)
+            || note.size() != qsizetype(header.noteSize))
             return false;
         const QByteArray when
                 = exchangeTimeText(QDateTime::fromMSecsSinceEpoch(header.msecsSinceEpoch)).toUtf8();
@@ -50,7 +56,7 @@ bool writeText(QIODevice &in, QIODevice &out)
                 = fromStd(header.unanswered ? "no reply" : decoder.reply(commandBytes, replyBytes));
         const QByteArray lines = when + "\tcommand\t" + displayText(commandBytes).toUtf8() + '\t'
                 + commandMeaning + '\n' + when + "\treply\t" + displayText(replyBytes).toUtf8()
-                + '\t' + replyMeaning + '\n';
+                + '\t' + replyMeaning + (note.isEmpty() ? QByteArray() : '\t' + note) + '\n';
         if (out.write(lines) != lines.size())
             return false;
     }
@@ -124,6 +130,12 @@ void ExchangeJournal::record(std::int64_t msecsSinceEpoch, const Bytes &command,
     append(msecsSinceEpoch, command, reply, context, false);
 }
 
+void ExchangeJournal::record(const Exchange &exchange)
+{
+    append(exchange.msecsSinceEpoch, exchange.command, exchange.sent ? exchange.reply : Bytes(),
+           exchange.context, !exchange.sent, exchange.note);
+}
+
 void ExchangeJournal::recordUnanswered(std::int64_t msecsSinceEpoch, const Bytes &bytes,
                                        DecodeContext context)
 {
@@ -131,18 +143,24 @@ void ExchangeJournal::recordUnanswered(std::int64_t msecsSinceEpoch, const Bytes
 }
 
 void ExchangeJournal::append(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
-                             DecodeContext context, bool unanswered)
+                             DecodeContext context, bool unanswered, const QString &note)
 {
+    // A note longer than the header can say is cut: it is a few words for the log.
+    const QByteArray noteText = note.isEmpty()
+            ? QByteArray()
+            : note.toUtf8().left(std::numeric_limits<std::uint16_t>::max());
     RecordHeader header {};
     header.msecsSinceEpoch = msecsSinceEpoch;
     header.commandSize = static_cast<std::uint32_t>(command.size());
     header.replySize = static_cast<std::uint32_t>(reply.size());
     header.context = context.packed();
     header.unanswered = unanswered ? 1 : 0;
+    header.noteSize = static_cast<std::uint16_t>(noteText.size());
     m_record.clear();
     m_record.append(reinterpret_cast<const char *>(&header), sizeof header);
     m_record.append(command.data(), static_cast<qsizetype>(command.size()));
     m_record.append(reply.data(), static_cast<qsizetype>(reply.size()));
+    m_record.append(noteText);
 
     if (m_segments[1]->records() >= m_capacity / 2) {
         m_dropped += m_segments[0]->records();

@@ -2,6 +2,7 @@
 
 #include "emulation/Bytes.h"
 #include "emulation/ExchangeDecoder.h"
+#include "session/Exchange.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +31,9 @@ public:
 
     void record(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
                 DecodeContext context = {});
+    // An exchange as the session reports it: a reply that was not sent leaves its command
+    // unanswered. The reply stages' note, if any, ends the reply's line.
+    void record(const Exchange &exchange);
     // Bytes that left the buffer without a reply; saved as a command with an empty reply.
     void recordUnanswered(std::int64_t msecsSinceEpoch, const Bytes &bytes,
                           DecodeContext context = {});
@@ -37,8 +41,9 @@ public:
 
     // Writes the exchanges to a text file, a line for each command and each reply, in order:
     // "<local time to the millisecond>\t<command|reply>\t<bytes escaped as the console shows
-    // them>\t<what they mean>", after a first line saying how many earlier exchanges were
-    // dropped, if any were. The file is replaced only once everything is written.
+    // them>\t<what they mean>", a reply's line ending in "\t<what the reply stages did>" when
+    // they did something, after a first line saying how many earlier exchanges were dropped, if
+    // any were. The file is replaced only once everything is written.
     bool saveTo(const QString &path, QString *errorText);
 
     // Exchanges recorded since the last Clear, those kept, and those dropped to stay within
@@ -52,7 +57,7 @@ public:
 
 private:
     void append(std::int64_t msecsSinceEpoch, const Bytes &command, const Bytes &reply,
-                DecodeContext context, bool unanswered);
+                DecodeContext context, bool unanswered, const QString &note = {});
 
     std::uint64_t m_capacity;
     // The older and the newer half of what is kept; when the newer one is full, the older one

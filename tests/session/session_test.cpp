@@ -21,19 +21,24 @@ public:
         auto text = [](const Bytes &bytes) {
             return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
         };
-        connect(&session, &EmulatorSession::commandLogged, this,
-                [this, text](const Bytes &command) { events << "command " + text(command); });
+        // An exchange reports its command and its reply at once, after the reply went out.
+        connect(&session, &EmulatorSession::exchanged, this,
+                [this, text](const tqx::Exchange &exchange) {
+                    events << "command " + text(exchange.command);
+                    if (!exchange.sent) {
+                        events << "not sent " + text(exchange.command) + " -> "
+                                        + text(exchange.reply);
+                        return;
+                    }
+                    events << "reply " + text(exchange.command) + " -> " + text(exchange.reply);
+                    times << exchange.msecsSinceEpoch;
+                });
         connect(&session, &EmulatorSession::commandSelected, this,
                 [this](quint64 index) { events << QString("command selected %1").arg(index); });
         connect(&session, &EmulatorSession::commandCountChanged, this,
                 [this](const QString &count) { events << "commands " + count; });
         connect(&session, &EmulatorSession::commandLogCleared, this,
                 [this] { events << "commands cleared"; });
-        connect(&session, &EmulatorSession::replyLogged, this,
-                [this, text](qint64 time, const Bytes &command, const Bytes &reply) {
-                    events << "reply " + text(command) + " -> " + text(reply);
-                    times << time;
-                });
         connect(&session, &EmulatorSession::replySelected, this,
                 [this](quint64 index) { events << QString("reply selected %1").arg(index); });
         connect(&session, &EmulatorSession::replyCountChanged, this,
@@ -42,10 +47,6 @@ public:
                 [this] { events << "replies cleared"; });
         connect(&session, &EmulatorSession::bufferChanged, this,
                 [this, text](const Bytes &buffer, quint64) { events << "buffer " + text(buffer); });
-        connect(&session, &EmulatorSession::replyNotSent, this,
-                [this, text](qint64, const Bytes &command, const Bytes &reply) {
-                    events << "not sent " + text(command) + " -> " + text(reply);
-                });
         connect(&session, &EmulatorSession::clientLeft, this, [this] { events << "client left"; });
         connect(&session, &EmulatorSession::portFailed, this,
                 [this](const QString &error) { events << "failed " + error; });
@@ -88,7 +89,7 @@ void SessionTest::exchangeIsReportedInOrder()
     transport->deliver("E");
     QCOMPARE(transport->written, QByteArray("310C,0BBB#"));
     QCOMPARE(recorder.taken(),
-             QStringList({"command E", "command selected 0", "commands 1", "reply E -> 310C,0BBB#",
+             QStringList({"command selected 0", "commands 1", "command E", "reply E -> 310C,0BBB#",
                           "reply selected 0", "replies 1", "buffer "}));
     QVERIFY(recorder.times.at(0) >= before);
     QCOMPARE(session.journal()->exchanges(), quint64(1));
