@@ -22,7 +22,8 @@ public:
     struct Recognition
     {
         Verdict verdict;
-        // For a complete command: how many bytes from the front it takes, letter included.
+        // For a complete command: how many bytes from the front it takes, letter included (so at
+        // least 1).
         std::size_t length = 0;
 
         bool operator==(const Recognition &) const = default;
