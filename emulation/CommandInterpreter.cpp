@@ -1,8 +1,7 @@
 #include "emulation/CommandInterpreter.h"
 
-#include "emulation/CommandTable.h"
-
 #include <string>
+#include <string_view>
 
 namespace tqx {
 
@@ -34,9 +33,9 @@ void CommandInterpreter::frmMain_Comm_OnComm()
     if (!m_commandBuffer.empty() && needsClock())
         expireUnanswered(eventTimeMs());
     if (m_profile == Profile::Basic)
-        receiveBasic(received);
+        frameFirstCommand(m_basic, received);
     else
-        receiveFull(received);
+        frameEveryCommand(m_handControl, received);
 
     m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
@@ -47,15 +46,23 @@ void CommandInterpreter::poll()
         m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
 
-void CommandInterpreter::receiveBasic(const Bytes &received)
+// The basic table takes the whole buffer as the command it recognises, so at most one command is
+// answered per event: the one named by the first byte, with whatever arrived behind it. Bytes
+// that are not answered wait for the rest of their command or, when nothing can complete them,
+// for Reset or the automatic reset.
+void CommandInterpreter::frameFirstCommand(CommandResponder &responder, const Bytes &received)
 {
     const bool wasEmpty = m_commandBuffer.empty();
     appendToBuffer(received);
 
-    // Answering a command empties the buffer, so at most one command is answered per event: the
-    // one named by the first byte. Whatever arrived behind it is consumed with it.
-    if (const CommandRow *row = findCommand(m_commandBuffer))
-        answer(*row);
+    const CommandResponder::Recognition front = responder.recognise(m_commandBuffer);
+    if (front.verdict == CommandResponder::Verdict::Complete) {
+        answer(responder, 0, front.length);
+        m_commandBuffer.erase(0, front.length);
+    }
+    // Bytes that were not kept belong to the end of the buffer and go with it.
+    if (m_commandBuffer.empty())
+        m_droppedBytes = 0;
 
     if (wasEmpty && !m_commandBuffer.empty())
         m_watch.waitingSince(eventTimeMs());
@@ -64,7 +71,7 @@ void CommandInterpreter::receiveBasic(const Bytes &received)
 // Answers every complete command in order, as the hand control does. A byte that begins no
 // command gets no reply: it and everything behind it are discarded until the line is quiet, so
 // that the payload of an unknown command is never taken for commands.
-void CommandInterpreter::receiveFull(const Bytes &received)
+void CommandInterpreter::frameEveryCommand(CommandResponder &responder, const Bytes &received)
 {
     if (received.empty())
         return;
@@ -78,18 +85,17 @@ void CommandInterpreter::receiveFull(const Bytes &received)
     m_commandBuffer += received;
     std::size_t at = 0;
     while (at < m_commandBuffer.size()) {
-        const FullCommand *command = m_handControl.commandStartingWith(m_commandBuffer[at]);
-        if (!command) {
+        const CommandResponder::Recognition front
+                = responder.recognise(std::string_view(m_commandBuffer).substr(at));
+        if (front.verdict == CommandResponder::Verdict::NotACommand) {
             m_watch.startDiscarding();
             m_watch.bytesArrived(eventTimeMs());
             break;
         }
-        if (m_commandBuffer.size() - at < command->length)
+        if (front.verdict == CommandResponder::Verdict::Incomplete)
             break;
-        m_command.assign(m_commandBuffer, at, command->length);
-        m_handControl.reply(*command, m_command, m_response);
-        logExchange(m_command);
-        at += command->length;
+        answer(responder, at, front.length);
+        at += front.length;
     }
     m_commandBuffer.erase(0, at);
 
@@ -194,41 +200,18 @@ void CommandInterpreter::appendToBuffer(const Bytes &received)
     m_droppedBytes += received.size() - room;
 }
 
-void CommandInterpreter::answer(const CommandRow &row)
+void CommandInterpreter::answer(CommandResponder &responder, std::size_t at, std::size_t length)
 {
-    switch (row.action) {
-    case CommandAction::GetPosition:
-        m_response = m_mount.position(row.field);
-        break;
-    case CommandAction::GotoPosition:
-        m_response = "#";
-        m_mount.setPosition(row.field, row.gotoPositionText(m_commandBuffer));
-        break;
-    case CommandAction::FixedReply:
-        m_response = row.fixedReply;
-        break;
-    case CommandAction::VersionReply:
-        m_response = m_display.ReadVerText();
-        break;
-    case CommandAction::EchoReply:
-        m_response = Bytes {m_commandBuffer[1], '#'};
-        break;
-    }
+    m_command.assign(m_commandBuffer, at, length);
+    responder.reply(m_command, m_response);
     SendResponse();
 }
 
+// The send-and-log routine. It logs the command before the reply goes on the line and the reply
+// after it, so the console never shows a reply that was not written.
 void CommandInterpreter::SendResponse()
 {
-    logExchange(m_commandBuffer);
-    m_commandBuffer.clear();
-    m_droppedBytes = 0;
-}
-
-// Logs the command before the reply goes on the line and the reply after it, so the console
-// never shows a reply that was not written.
-void CommandInterpreter::logExchange(const Bytes &command)
-{
-    m_display.InputListAddItem(command);
+    m_display.InputListAddItem(m_command);
     m_display.InputListSelect(m_inputCount);
     ++m_inputCount;
     m_display.SetInputLabel(std::to_string(m_inputCount));

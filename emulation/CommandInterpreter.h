@@ -1,8 +1,10 @@
 #pragma once
 
+#include "emulation/BasicHandControl.h"
 #include "emulation/BufferWatch.h"
 #include "emulation/Bytes.h"
 #include "emulation/Clocks.h"
+#include "emulation/CommandResponder.h"
 #include "emulation/ConsoleDisplay.h"
 #include "emulation/ExchangeDecoder.h"
 #include "emulation/HandControl.h"
@@ -18,18 +20,19 @@
 
 namespace tqx {
 
-struct CommandRow;
-
 // Turns the bytes received on the serial line into answered commands: gathers them in the
-// command input buffer, recognises the commands of the chosen profile, answers them from the
-// mount state, and logs every exchange on the console display.
+// command input buffer, frames them into the chosen profile's commands, hands each complete one
+// to that profile's hand control for its reply, and logs every exchange on the console display.
+// Bytes that will never be answered leave the buffer by Reset, after a quiet gap or by the
+// automatic reset.
 //
 // Not thread-safe by design: every call is made on the user-interface thread, one at a time.
 class CommandInterpreter
 {
 public:
     // A buffer that keeps growing can only be blocked (no command is longer than 18 bytes), so
-    // it is kept to this size; later bytes are counted in droppedBytes() instead of stored.
+    // it is kept to this size; later bytes are counted, and shown with the buffer, instead of
+    // stored.
     static constexpr std::size_t maxBufferSize = 4096;
     // How long the line must stay quiet before the bytes of an unknown command are discarded in
     // the full profile; poll() should be called at least this often.
@@ -68,43 +71,40 @@ public:
     void setWallClock(Clocks::Source utcMs) { m_clocks.utcMs = std::move(utcMs); }
 
     const Bytes &CommandBuffer() const { return m_commandBuffer; }
-    std::uint64_t droppedBytes() const { return m_droppedBytes; }
     const Bytes &Response() const { return m_response; }
     std::uint64_t InputCount() const { return m_inputCount; }
     std::uint64_t RespCount() const { return m_respCount; }
 
     // The basic profile's mount state.
-    MountState &mount() { return m_mount; }
-    const MountState &mount() const { return m_mount; }
+    MountState &mount() { return m_basic.mount(); }
+    const MountState &mount() const { return m_basic.mount(); }
     // The full profile's hand control and its mount.
-    HandControl &handControl() { return m_handControl; }
     const HandControl &handControl() const { return m_handControl; }
     // What a decoder needs to know to read the exchanges answered now.
     DecodeContext decodeContext() const;
 
 private:
-    void receiveBasic(const Bytes &received);
-    void receiveFull(const Bytes &received);
+    void frameFirstCommand(CommandResponder &responder, const Bytes &received);
+    void frameEveryCommand(CommandResponder &responder, const Bytes &received);
     std::int64_t eventTimeMs();
     bool needsClock() const;
     bool expireUnanswered(std::int64_t nowMs);
     void dropUnanswered(const std::string &reason);
     void appendToBuffer(const Bytes &received);
-    void answer(const CommandRow &row);
+    void answer(CommandResponder &responder, std::size_t at, std::size_t length);
     void SendResponse();
-    void logExchange(const Bytes &command);
 
     SerialControl &m_port;
     ConsoleDisplay &m_display;
     Clocks m_clocks;
     Profile m_profile = Profile::Basic;
-    MountState m_mount;
+    BasicHandControl m_basic {m_display};
     HandControl m_handControl {m_clocks};
     BufferWatch m_watch;
     std::optional<std::int64_t> m_eventTimeMs; // the time of the event being handled, once read
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
-    Bytes m_command; // the full profile's command being answered
+    Bytes m_command; // the command being answered
     Bytes m_response;
     std::uint64_t m_inputCount = 0;
     std::uint64_t m_respCount = 0;

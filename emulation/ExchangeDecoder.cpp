@@ -580,39 +580,59 @@ std::string versionText(std::string_view body, bool basicProfile)
             + ", expected 3 or 4 (binary) or 7 (hexadecimal)";
 }
 
-bool isPositionGet(FullAction action)
+// The position pair a command sends, or that its reply carries.
+struct PositionForm
 {
-    return action == GetRaDec16 || action == GetRaDec32 || action == GetAzmAlt16
-            || action == GetAzmAlt32;
-}
+    std::size_t digits; // per axis: 4 or 8
+    bool raDec; // right ascension and declination, or azimuth and altitude
+};
 
-std::size_t positionDigits(FullAction action)
+// Nothing for a command without a position.
+std::optional<PositionForm> positionForm(FullAction action)
 {
     switch (action) {
     case GetRaDec16:
-    case GetAzmAlt16:
     case GotoRaDec16:
-    case GotoAzmAlt16:
     case SyncRaDec16:
-        return 4;
-    default:
-        return 8;
-    }
-}
-
-bool isRaDec(FullAction action)
-{
-    switch (action) {
-    case GetRaDec16:
+        return PositionForm {4, true};
     case GetRaDec32:
-    case GotoRaDec16:
     case GotoRaDec32:
-    case SyncRaDec16:
     case SyncRaDec32:
-        return true;
-    default:
-        return false;
+        return PositionForm {8, true};
+    case GetAzmAlt16:
+    case GotoAzmAlt16:
+        return PositionForm {4, false};
+    case GetAzmAlt32:
+    case GotoAzmAlt32:
+        return PositionForm {8, false};
+    case CancelGoto:
+    case IsGotoInProgress:
+    case IsAligned:
+    case Echo:
+    case Version:
+    case Variant:
+    case Model:
+    case GetTracking:
+    case SetTracking:
+    case GetSite:
+    case SetSite:
+    case GetDateTime:
+    case SetDateTime:
+    case GetDateTimeQuarterHourZone:
+    case SetDateTimeQuarterHourZone:
+    case PointingSide:
+    case Hibernate:
+    case WakeUp:
+    case PassThrough:
+    case LoneQuestionMark:
+        return std::nullopt;
     }
+    return std::nullopt;
+}
+
+std::string acknowledgementText(std::string_view body)
+{
+    return body.empty() ? "acknowledged" : "unexpected data before '#': " + bytesText(body);
 }
 
 } // namespace
@@ -655,8 +675,9 @@ std::string ExchangeDecoder::command(std::string_view bytes) const
     case GotoAzmAlt32:
     case SyncRaDec16:
     case SyncRaDec32: {
-        const std::optional<std::string> pair = parsePair(whole, 1, positionDigits(known->action),
-                                                          isRaDec(known->action), problem);
+        const PositionForm form = *positionForm(known->action);
+        const std::optional<std::string> pair
+                = parsePair(whole, 1, form.digits, form.raDec, problem);
         const bool isSync = known->action == SyncRaDec16 || known->action == SyncRaDec32;
         text = pair ? (isSync ? "sync " : "goto ") + *pair : meaning + ": " + problem;
         break;
@@ -678,7 +699,24 @@ std::string ExchangeDecoder::command(std::string_view bytes) const
     case PassThrough:
         text = passThroughCommand(whole, m_context.equatorialMount);
         break;
-    default:
+    case GetRaDec16:
+    case GetRaDec32:
+    case GetAzmAlt16:
+    case GetAzmAlt32:
+    case CancelGoto:
+    case IsGotoInProgress:
+    case IsAligned:
+    case Version:
+    case Variant:
+    case Model:
+    case GetTracking:
+    case GetSite:
+    case GetDateTime:
+    case GetDateTimeQuarterHourZone:
+    case PointingSide:
+    case Hibernate:
+    case WakeUp:
+    case LoneQuestionMark:
         text = meaning;
         break;
     }
@@ -709,16 +747,6 @@ std::string ExchangeDecoder::reply(std::string_view command, std::string_view re
     if (command.size() < known->length)
         return "a reply to an incomplete command";
 
-    if (isPositionGet(known->action)) {
-        std::string problem;
-        const std::size_t digits = positionDigits(known->action);
-        if (body.size() != 2 * digits + 1)
-            return "malformed: " + countText(reply.size(), "byte") + ", expected "
-                    + number(static_cast<long long>(2 * digits + 2));
-        const std::optional<std::string> pair
-                = parsePair(body, 0, digits, isRaDec(known->action), problem);
-        return pair ? *pair : "malformed: " + problem;
-    }
     const auto oneByte = [&]() -> std::optional<std::uint8_t> {
         if (body.size() == 1)
             return byteAt(body, 0);
@@ -726,6 +754,19 @@ std::string ExchangeDecoder::reply(std::string_view command, std::string_view re
     };
     const std::string wrongSize = "malformed: " + countText(reply.size(), "byte");
     switch (known->action) {
+    case GetRaDec16:
+    case GetRaDec32:
+    case GetAzmAlt16:
+    case GetAzmAlt32: {
+        const PositionForm form = *positionForm(known->action);
+        if (body.size() != 2 * form.digits + 1)
+            return "malformed: " + countText(reply.size(), "byte") + ", expected "
+                    + number(static_cast<long long>(2 * form.digits + 2));
+        std::string problem;
+        const std::optional<std::string> pair
+                = parsePair(body, 0, form.digits, form.raDec, problem);
+        return pair ? *pair : "malformed: " + problem;
+    }
     case IsGotoInProgress:
         if (body == "0")
             return "no goto in progress";
@@ -777,9 +818,23 @@ std::string ExchangeDecoder::reply(std::string_view command, std::string_view re
             return body.empty() ? "acknowledged; the basic profile sends no data"
                                 : "data " + bytesText(body);
         return passThroughReply(command, reply);
-    default:
-        return body.empty() ? "acknowledged" : "unexpected data before '#': " + bytesText(body);
+    case GotoRaDec16:
+    case GotoRaDec32:
+    case GotoAzmAlt16:
+    case GotoAzmAlt32:
+    case SyncRaDec16:
+    case SyncRaDec32:
+    case CancelGoto:
+    case SetTracking:
+    case SetSite:
+    case SetDateTime:
+    case SetDateTimeQuarterHourZone:
+    case Hibernate:
+    case WakeUp:
+    case LoneQuestionMark:
+        return acknowledgementText(body);
     }
+    return acknowledgementText(body);
 }
 
 std::string ExchangeDecoder::exchange(std::string_view command, std::string_view reply) const

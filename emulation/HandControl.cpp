@@ -79,23 +79,60 @@ const FullCommand *HandControl::commandStartingWith(char firstByte) const
     return command;
 }
 
-void HandControl::reply(const FullCommand &command, std::string_view bytes, Bytes &out)
+CommandResponder::Recognition HandControl::recognise(std::string_view pending) const
 {
+    if (pending.empty())
+        return {Verdict::Incomplete};
+    const FullCommand *command = commandStartingWith(pending.front());
+    if (!command)
+        return {Verdict::NotACommand};
+    if (pending.size() < command->length)
+        return {Verdict::Incomplete};
+    return {Verdict::Complete, command->length};
+}
+
+void HandControl::reply(std::string_view bytes, Bytes &out)
+{
+    const FullCommand *command = bytes.empty() ? nullptr : commandStartingWith(bytes.front());
+    if (!command || bytes.size() != command->length) {
+        out.clear();
+        return;
+    }
     const std::string_view argument = bytes.substr(1);
-    switch (command.action) {
+    switch (command->action) {
     case GetRaDec16:
-    case GetRaDec32:
-    case GetAzmAlt16:
-    case GetAzmAlt32:
-        positionReply(command.action, out);
+        HexPosition::encode16(m_mount.raDec(), out);
         break;
+    case GetRaDec32:
+        HexPosition::encode32(m_mount.raDec(), out);
+        break;
+    case GetAzmAlt16:
+        HexPosition::encode16(m_mount.azmAlt(), out);
+        break;
+    case GetAzmAlt32:
+        HexPosition::encode32(m_mount.azmAlt(), out);
+        break;
+    // A goto whose target is not a position, or a goto or sync in right ascension and declination
+    // on a mount that is not aligned, leaves the mount where it is: the hand control answers "#"
+    // either way, as it does for a target beyond the slew limits.
     case GotoRaDec16:
     case GotoRaDec32:
+        if (const std::optional<MountPosition::Pair> target = targetOf(argument);
+            target && m_settings.aligned)
+            m_mount.gotoRaDec(*target);
+        out = "#";
+        break;
     case GotoAzmAlt16:
     case GotoAzmAlt32:
+        if (const std::optional<MountPosition::Pair> target = targetOf(argument))
+            m_mount.gotoAzmAlt(*target);
+        out = "#";
+        break;
     case SyncRaDec16:
     case SyncRaDec32:
-        moveTo(command.action, argument);
+        if (const std::optional<MountPosition::Pair> target = targetOf(argument);
+            target && m_settings.aligned)
+            m_mount.syncRaDec(*target);
         out = "#";
         break;
     case CancelGoto:
@@ -145,11 +182,11 @@ void HandControl::reply(const FullCommand &command, std::string_view bytes, Byte
     }
     case GetDateTime:
     case GetDateTimeQuarterHourZone:
-        out = dateTimeReply(command.action == GetDateTimeQuarterHourZone);
+        out = dateTimeReply(command->action == GetDateTimeQuarterHourZone);
         break;
     case SetDateTime:
     case SetDateTimeQuarterHourZone:
-        setDateTime(argument, command.action == SetDateTimeQuarterHourZone);
+        setDateTime(argument, command->action == SetDateTimeQuarterHourZone);
         out = "#";
         break;
     case PointingSide:
@@ -166,45 +203,10 @@ void HandControl::reply(const FullCommand &command, std::string_view bytes, Byte
     }
 }
 
-void HandControl::positionReply(FullAction action, Bytes &out) const
-{
-    switch (action) {
-    case GetRaDec16:
-        return HexPosition::encode16(m_mount.raDec(), out);
-    case GetRaDec32:
-        return HexPosition::encode32(m_mount.raDec(), out);
-    case GetAzmAlt16:
-        return HexPosition::encode16(m_mount.azmAlt(), out);
-    default:
-        return HexPosition::encode32(m_mount.azmAlt(), out);
-    }
-}
-
-// A goto whose target is not a position, or a goto or sync in right ascension and declination
-// on a mount that is not aligned, leaves the mount where it is: the hand control answers "#"
-// either way, as it does for a target beyond the slew limits.
-void HandControl::moveTo(FullAction action, std::string_view argument)
+std::optional<MountPosition::Pair> HandControl::targetOf(std::string_view argument)
 {
     const bool sixteenBit = argument.size() == 9;
-    const std::optional<MountPosition::Pair> target
-            = sixteenBit ? HexPosition::decode16(argument) : HexPosition::decode32(argument);
-    if (!target)
-        return;
-    switch (action) {
-    case GotoAzmAlt16:
-    case GotoAzmAlt32:
-        m_mount.gotoAzmAlt(*target);
-        return;
-    case GotoRaDec16:
-    case GotoRaDec32:
-        if (m_settings.aligned)
-            m_mount.gotoRaDec(*target);
-        return;
-    default:
-        if (m_settings.aligned)
-            m_mount.syncRaDec(*target);
-        return;
-    }
+    return sixteenBit ? HexPosition::decode16(argument) : HexPosition::decode32(argument);
 }
 
 // Hour, minute, second, month, day, year - 2000, offset from UTC (whole hours, or quarter hours

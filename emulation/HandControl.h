@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emulation/Clocks.h"
+#include "emulation/CommandResponder.h"
 #include "emulation/DateTimeStore.h"
 #include "emulation/FullCommandTable.h"
 #include "emulation/HandControlSettings.h"
@@ -8,13 +9,15 @@
 #include "emulation/PassThroughBus.h"
 #include "emulation/SiteLocation.h"
 
+#include <optional>
 #include <string_view>
 
 namespace tqx {
 
 // The full profile's hand control: answers one complete top-level command from its settings,
-// the mount position, the stored site and clock, and the devices on its bus.
-class HandControl
+// the mount position, the stored site and clock, and the devices on its bus. Every command has a
+// fixed length, so it recognises a command from its first byte alone.
+class HandControl : public CommandResponder
 {
 public:
     explicit HandControl(const Clocks &clocks);
@@ -25,14 +28,10 @@ public:
     bool setSettings(const HandControlSettings &settings);
     const HandControlSettings &settings() const { return m_settings; }
 
-    // The command the byte begins for this firmware, or nullptr when the hand control does not
-    // answer it.
-    const FullCommand *commandStartingWith(char firstByte) const;
-    // The reply to a complete command, into `out` (whose storage is reused from reply to reply):
-    // `bytes` holds exactly command.length bytes.
-    void reply(const FullCommand &command, std::string_view bytes, Bytes &out);
+    // A byte that begins no command of this firmware is not a command, whatever follows it.
+    Recognition recognise(std::string_view pending) const override;
+    void reply(std::string_view command, Bytes &out) override;
 
-    MountPosition &mount() { return m_mount; }
     const SiteLocation &site() const { return m_site; }
     const DateTimeStore &dateTime() const { return m_dateTime; }
     const MountPosition &mount() const { return m_mount; }
@@ -41,11 +40,14 @@ public:
     Bytes dateTimeReply(bool zoneInQuarterHours) const;
 
 private:
-    void positionReply(FullAction action, Bytes &out) const;
+    // The command the byte begins for this firmware, or nullptr when the hand control does not
+    // answer it.
+    const FullCommand *commandStartingWith(char firstByte) const;
+    // The position a goto or sync names, when it is one.
+    static std::optional<MountPosition::Pair> targetOf(std::string_view argument);
     void configureMount();
     // The settings' site replaces the stored one.
     void useSiteOf(const HandControlSettings &settings);
-    void moveTo(FullAction action, std::string_view argument);
     void setDateTime(std::string_view argument, bool zoneInQuarterHours);
 
     HandControlSettings m_settings;
