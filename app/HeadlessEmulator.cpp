@@ -1,5 +1,7 @@
 #include "app/HeadlessEmulator.h"
 
+#include "app/Logging.h"
+
 #include "app/ExchangeLine.h"
 #include "app/LineWriter.h"
 #include "emulation/ExchangeDecoder.h"
@@ -105,6 +107,7 @@ bool HeadlessEmulator::configurePort()
     }
     m_port = *port;
     m_session.setPort(m_port);
+    qCDebug(lcApp).noquote() << "headless on" << m_port.toString();
     return true;
 }
 

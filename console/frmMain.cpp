@@ -3,6 +3,7 @@
 #include "console/ConnectionBar.h"
 #include "console/LogModel.h"
 #include "console/LogView.h"
+#include "console/Logging.h"
 #include "generated/ProgramVersion.h"
 #include "reference/frmAbout.h"
 #include "reference/frmRS232.h"
@@ -492,6 +493,7 @@ void frmMain::frmMain_StartButton_Click()
             return;
         }
         Comm->setPort(*port);
+        qCDebug(lcConsole).noquote() << "Start on" << port->toString();
         if (!Comm->open(&errorText)) {
             showMessage(this, errorText);
             return;

@@ -1,5 +1,7 @@
 #include "reference/ReferenceWindow.h"
 
+#include "reference/Logging.h"
+
 #include "reference/DefaultPrinter.h"
 #include "widgets/MessageBox.h"
 
@@ -22,6 +24,7 @@ ReferenceWindow::ReferenceWindow(const QString &title, Qt::WindowFlags extraFlag
 
 void ReferenceWindow::reportFileFailure(const QString &errorText, const QString &path)
 {
+    qCDebug(lcReference).noquote() << "cannot show" << path << ":" << errorText;
     showMessage(nullptr, errorText + QStringLiteral("\r\n") + path);
 }
 

@@ -1,5 +1,7 @@
 #include "rtf/RtfReader.h"
 
+#include "rtf/Logging.h"
+
 #include "rtf/RtfParser.h"
 
 #include <QFile>
@@ -71,6 +73,7 @@ bool RtfReader::readFile(const QString &path, QTextDocument *document, QString *
         return false;
     }
     const QByteArray rtf = file.readAll();
+    qCDebug(lcRtf).noquote() << "read" << rtf.size() << "bytes of" << path;
     if (file.error() != QFileDevice::NoError) {
         document->clear();
         setError(error, file.errorString());

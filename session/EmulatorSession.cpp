@@ -1,5 +1,7 @@
 #include "session/EmulatorSession.h"
 
+#include "session/Logging.h"
+
 #include "session/PortNames.h"
 #include "session/VirtualPort.h"
 
@@ -106,6 +108,11 @@ bool EmulatorSession::open(QString *errorText)
     const bool opened = m_transport->open(errorText);
     if (opened)
         m_pollTimer.start();
+    if (opened)
+        qCDebug(lcSession).noquote() << "opened" << m_transport->description();
+    else
+        qCDebug(lcSession).noquote() << "could not open" << m_transport->description() << "-"
+                                     << (errorText ? *errorText : QString());
     return opened;
 }
 
@@ -114,6 +121,7 @@ bool EmulatorSession::close(QString *errorText)
     m_pollTimer.stop();
     if (!m_transport || !m_transport->isOpen())
         return true;
+    qCDebug(lcSession).noquote() << "closing" << m_transport->description();
     return m_transport->close(errorText);
 }
 
@@ -152,11 +160,16 @@ void EmulatorSession::onReadyRead()
 void EmulatorSession::onClientLeft()
 {
     // The next client starts afresh, not in the middle of this one's command.
+    qCDebug(lcSession).noquote() << "the client left; the command buffer starts afresh";
     m_interpreter->resetBuffer();
     emit clientLeft();
 }
 
-void EmulatorSession::onTransportFailed(const QString &errorText) { emit portFailed(errorText); }
+void EmulatorSession::onTransportFailed(const QString &errorText)
+{
+    qCDebug(lcSession).noquote() << "the port failed:" << errorText;
+    emit portFailed(errorText);
+}
 
 Bytes EmulatorSession::Input()
 {

@@ -1,5 +1,7 @@
 #include "settings/SettingsStore.h"
 
+#include "settings/Logging.h"
+
 #include "settings/SettingsSchema.h"
 
 #include <QFile>
@@ -9,14 +11,20 @@ namespace tqx {
 
 void loadSettings(const QSettings &store, EmulatorSettings &values)
 {
+    qCDebug(lcSettings).noquote() << "reading the settings from" << store.fileName();
     for (const Setting &setting : settingsSchema()) {
-        if (setting.isStored() && store.contains(setting.key))
-            setting.read(values, store.value(setting.key).toString());
+        if (setting.isStored() && store.contains(setting.key)) {
+            const QString text = store.value(setting.key).toString();
+            // A damaged value keeps its default; the log says which.
+            if (const auto problem = setting.read(values, text))
+                qCDebug(lcSettings).noquote() << "kept the default of" << setting.key << "for" << text;
+        }
     }
 }
 
 void saveSettings(QSettings &store, const EmulatorSettings &values)
 {
+    qCDebug(lcSettings).noquote() << "writing the settings to" << store.fileName();
     for (const Setting &setting : settingsSchema()) {
         if (setting.isStored())
             store.setValue(setting.key, setting.write(values));

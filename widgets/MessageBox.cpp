@@ -1,5 +1,7 @@
 #include "widgets/MessageBox.h"
 
+#include "widgets/Logging.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -17,6 +19,7 @@ MessageSink &currentSink()
 
 void showMessage(QWidget *parent, const QString &text)
 {
+    qCDebug(lcWidgets).noquote() << "message:" << text;
     if (const MessageSink &sink = currentSink()) {
         sink(parent, text);
         return;

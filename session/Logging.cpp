@@ -1,0 +1,7 @@
+#include "session/Logging.h"
+
+namespace tqx {
+
+Q_LOGGING_CATEGORY(lcSession, "tqx.session", QtWarningMsg)
+
+} // namespace tqx
