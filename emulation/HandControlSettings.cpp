@@ -2,7 +2,21 @@
 
 #include "emulation/VersionNumber.h"
 
+#include <cstdio>
+
 namespace tqx {
+
+namespace {
+
+// A bound as the user typed it: 0.1, 90, 3600.
+std::string boundText(double bound)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", bound);
+    return text;
+}
+
+} // namespace
 
 std::uint8_t HandControlSettings::modelByte() const
 {
@@ -30,11 +44,14 @@ std::string HandControlSettings::mountError() const
     if (!(siteLongitude >= -180 && siteLongitude <= 180))
         return "The longitude must be from -180 to 180 degrees.";
     if (!(slewRate >= minSlewRate && slewRate <= maxSlewRate))
-        return "The slew rate must be from 0.1 to 90 degrees per second.";
+        return "The slew rate must be from " + boundText(minSlewRate) + " to "
+                + boundText(maxSlewRate) + " degrees per second.";
     if (!(periodicError >= 0 && periodicError <= maxPeriodicError))
-        return "The periodic error must be from 0 to 600 seconds of arc.";
+        return "The periodic error must be from 0 to " + boundText(maxPeriodicError)
+                + " seconds of arc.";
     if (!(wormPeriod >= minWormPeriod && wormPeriod <= maxWormPeriod))
-        return "The worm period must be from 10 to 3600 seconds.";
+        return "The worm period must be from " + boundText(minWormPeriod) + " to "
+                + boundText(maxWormPeriod) + " seconds.";
     if (!(switchPosition >= 0 && switchPosition < 360))
         return "The switch position must be from 0 to less than 360 degrees.";
     return {};
