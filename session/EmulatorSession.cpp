@@ -21,6 +21,7 @@ QString fromStd(const std::string &text)
 EmulatorSession::EmulatorSession(QObject *parent)
     : QObject(parent)
     , m_portNameMapper(platformPortName)
+    , m_pacer([this](const QByteArray &bytes) { return writeToTransport(bytes); })
 {
     // The session is the interpreter's port and display (private bases, known only here).
     SerialControl &port = *this;
@@ -112,6 +113,7 @@ bool EmulatorSession::open(QString *errorText)
 bool EmulatorSession::close(QString *errorText)
 {
     m_pollTimer.stop();
+    m_pacer.clear();
     if (!m_transport || !m_transport->isOpen())
         return true;
     return m_transport->close(errorText);
@@ -151,12 +153,18 @@ void EmulatorSession::onReadyRead()
 
 void EmulatorSession::onClientLeft()
 {
-    // The next client starts afresh, not in the middle of this one's command.
+    // The next client starts afresh, not in the middle of this one's command, and gets none of
+    // the replies still on their way to this one.
+    m_pacer.clear();
     m_interpreter->resetBuffer();
     emit clientLeft();
 }
 
-void EmulatorSession::onTransportFailed(const QString &errorText) { emit portFailed(errorText); }
+void EmulatorSession::onTransportFailed(const QString &errorText)
+{
+    m_pacer.clear();
+    emit portFailed(errorText);
+}
 
 Bytes EmulatorSession::Input()
 {
@@ -176,12 +184,29 @@ void EmulatorSession::Output(const Bytes &bytes)
     m_exchange.sent = m_transport && m_transport->canDeliver();
     if (reply.empty() || !m_exchange.sent)
         return;
-    QString errorText;
-    if (!m_transport->write(QByteArray(reply.data(), static_cast<qsizetype>(reply.size())),
-                            &errorText)) {
-        m_transport->close(nullptr);
-        emit portFailed(errorText);
+    const QByteArray out(reply.data(), static_cast<qsizetype>(reply.size()));
+    if (m_lineTiming == LineTiming::Fast && m_pacer.isIdle()) {
+        writeToTransport(out);
+        return;
     }
+    // Pass-through and motor queries go over the hand control's bus before it answers.
+    const bool overTheBus = !m_exchange.command.empty() && m_exchange.command.front() == 'P';
+    m_pacer.send(out,
+                 m_lineTiming == LineTiming::Real && overTheBus ? m_busDelay
+                                                                : std::chrono::milliseconds(0));
+}
+
+bool EmulatorSession::writeToTransport(const QByteArray &bytes)
+{
+    if (!m_transport || !m_transport->isOpen())
+        return false;
+    QString errorText;
+    if (m_transport->write(bytes, &errorText))
+        return true;
+    m_pacer.clear();
+    m_transport->close(nullptr);
+    emit portFailed(errorText);
+    return false;
 }
 
 // The command opens the exchange's record; it is reported whole once the reply has gone out.
