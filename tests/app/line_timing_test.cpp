@@ -15,6 +15,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -89,6 +90,7 @@ private slots:
     void repliesTakeTheLinesTime();
     void busQueriesWaitForTheBus_data();
     void busQueriesWaitForTheBus();
+    void mismatchedClientIsLogged();
 
 private:
     // Starts the program on `port` with `options` and returns a client's descriptor on it.
@@ -199,6 +201,27 @@ void LineTimingTest::busQueriesWaitForTheBus()
     QVERIFY2(received.endsWith("#z#"), received.toHex().constData());
     QVERIFY2(arrivals.first().ms >= atLeastMs,
              qPrintable(QString("the first byte came after %1 ms").arg(arrivals.first().ms)));
+    process.sendSignal(SIGTERM);
+    QCOMPARE(process.waitForExit(deadlineMs), 0);
+}
+
+// A client at the wrong rate gets no answer it can read, and the output says why.
+void LineTimingTest::mismatchedClientIsLogged()
+{
+    ChildProcess process;
+    m_client = startAndConnect(process, "virtual", {});
+    QVERIFY(m_client >= 0);
+    termios settings {};
+    QCOMPARE(::tcgetattr(m_client, &settings), 0);
+    ::cfsetispeed(&settings, B19200);
+    ::cfsetospeed(&settings, B19200);
+    QCOMPARE(::tcsetattr(m_client, TCSANOW, &settings), 0);
+    QCOMPARE(::write(m_client, "KxKx", 4), ssize_t(4));
+    const QByteArray event = m_output->readLineContaining("client's line", deadlineMs);
+    QVERIFY2(event.startsWith("# ")
+                     && event.endsWith(" the client's line is 19200 8N1, not 9600 8N1: bytes are "
+                                       "garbled both ways, as on a real line"),
+             event.constData());
     process.sendSignal(SIGTERM);
     QCOMPARE(process.waitForExit(deadlineMs), 0);
 }
