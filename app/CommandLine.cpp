@@ -68,6 +68,8 @@ void takeSettings(const EmulatorSettings &values, HeadlessOptions &options)
     options.handControl.version = values.fullVersion.toStdString();
     options.resetAfterMs = values.mount.autoResetMs;
     options.takeoverAfterMs = qint64(values.tcpTakeoverSeconds * 1000);
+    options.lineTiming = values.lineTiming;
+    options.busDelay = std::chrono::milliseconds(values.busDelayMs);
 }
 
 } // namespace

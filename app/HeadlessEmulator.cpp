@@ -38,6 +38,8 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
     m_session.setHandControlSettings(m_options.handControl);
     m_session.setAutoResetAfter(m_options.resetAfterMs);
     m_session.setTcpTakeoverAfter(m_options.takeoverAfterMs);
+    m_session.setLineTiming(m_options.lineTiming);
+    m_session.setBusDelay(m_options.busDelay);
     // Nothing saves a log here: the lines are the record.
     m_session.setJournalKept(false);
     connect(&m_session, &EmulatorSession::unanswered, this,

@@ -4,6 +4,7 @@
 #include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
+#include "session/LineTiming.h"
 #include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 
@@ -28,6 +29,9 @@ struct HeadlessOptions
     bool decode = false;
     // How long a network client must have been silent for a new one to take over; 0 never.
     qint64 takeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
+    // How fast replies go out, and with real timing how long a P command waits for the bus.
+    LineTiming lineTiming = LineTiming::Fast;
+    std::chrono::milliseconds busDelay {BusDelay::defaultMs};
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -28,6 +29,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tqx {
@@ -267,6 +269,24 @@ void frmMain::buildMenu()
     ShowMountButton = MountMenu->addAction(QStringLiteral("Show mount"));
     ShowMountButton->setToolTip(
             QStringLiteral("Where the mount points and how it moves, with a picture of the sky"));
+    FaultsMenu = menuBar()->addMenu(QStringLiteral("Faults"));
+    FastTimingButton = FaultsMenu->addAction(QStringLiteral("Line at once"));
+    RealTimingButton
+            = FaultsMenu->addAction(QStringLiteral("Line at %1 bit/s").arg(SerialLine::baudRate));
+    auto *timings = new QActionGroup(this);
+    for (QAction *timing : {FastTimingButton, RealTimingButton}) {
+        timing->setCheckable(true);
+        timings->addAction(timing);
+    }
+    FastTimingButton->setChecked(true);
+    FastTimingButton->setToolTip(QStringLiteral("Every reply goes out at once"));
+    RealTimingButton->setToolTip(QStringLiteral("Replies go out one byte after another, about "
+                                                "1 ms a byte, as on the real line"));
+    FaultsMenu->addSeparator();
+    BusDelayButton = FaultsMenu->addAction(QStringLiteral("Bus delay..."));
+    BusDelayButton->setToolTip(QStringLiteral("How long a P command waits for the hand control's "
+                                              "bus, with the line at its real pace"));
+    FaultsMenu->setToolTipsVisible(true);
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     AboutButton = HelpMenu->addAction(QStringLiteral("About TQX Orbivo Emulator"));
     HelpMenu->addSeparator();
@@ -307,6 +327,11 @@ void frmMain::connectHandlers()
     connect(MountSettingsButton, &QAction::triggered, this,
             &frmMain::frmMain_MountSettingsButton_Click);
     connect(ShowMountButton, &QAction::triggered, this, &frmMain::frmMain_ShowMountButton_Click);
+    connect(FastTimingButton, &QAction::triggered, this,
+            [this] { chooseLineTiming(LineTiming::Fast); });
+    connect(RealTimingButton, &QAction::triggered, this,
+            [this] { chooseLineTiming(LineTiming::Real); });
+    connect(BusDelayButton, &QAction::triggered, this, &frmMain::frmMain_BusDelayButton_Click);
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &EmulatorSession::portFailed, this, &frmMain::onPortFailed, Qt::QueuedConnection);
     connect(Comm, &EmulatorSession::clientConnected, this,
@@ -395,6 +420,8 @@ void frmMain::restoreSettings()
     VerText->setText(values.hcVersion);
     Comm->setVersionReply(ReadVerText());
     chooseProfile(values.profile);
+    setBusDelay(values.busDelayMs);
+    chooseLineTiming(values.lineTiming);
     restorePosition(values.leftTwips, values.topTwips);
 }
 
@@ -437,6 +464,8 @@ void frmMain::frmMain_Form_Unload()
     values.tcpAddress = m_tcpEndpoint.address;
     values.tcpPort = m_tcpEndpoint.port;
     values.tcpTakeoverSeconds = m_tcpTakeoverSeconds;
+    values.lineTiming = Comm->lineTiming();
+    values.busDelayMs = int(Comm->busDelay().count());
     values.leftTwips = twips.fromPixels(pos().x());
     values.topTwips = twips.fromPixels(pos().y());
     QString errorText;
@@ -618,6 +647,9 @@ void frmMain::buildStatusBar()
     VirtualDeviceText = m_connectionBar->deviceText;
     VirtualLinkText = m_connectionBar->linkText;
     statusBar()->addWidget(m_connectionBar, 1);
+    LineTimingText = new QLabel(this);
+    LineTimingText->hide();
+    statusBar()->addPermanentWidget(LineTimingText);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
@@ -630,21 +662,62 @@ void frmMain::showConnectionBar(bool running)
     const Access access
             = running && Comm->port() ? Comm->port()->clientAccess() : Access::OtherEndOfTheLine;
     const bool shown = access != Access::OtherEndOfTheLine;
-    if (shown == !statusBar()->isHidden())
-        return;
-    const int change = statusBar()->sizeHint().height();
-    if (shown) {
+    if (shown && !m_connectionShown) {
         if (access == Access::NetworkAddress)
             m_connectionBar->setNetworkAddress(Comm->description());
         else
             m_connectionBar->setPaths(Comm->clientDevice(), Comm->publishedLink());
         m_connectionBar->setClientConnected(false);
+    }
+    m_connectionShown = shown;
+    updateStatusBar();
+}
+
+void frmMain::updateStatusBar()
+{
+    const bool realTiming = Comm->lineTiming() == LineTiming::Real;
+    LineTimingText->setText(QStringLiteral("Line at %1 bit/s, bus delay %2 ms")
+                                    .arg(SerialLine::baudRate)
+                                    .arg(Comm->busDelay().count()));
+    LineTimingText->setVisible(realTiming);
+    // Without clients to tell of, the line's pace is all the bar shows.
+    m_connectionBar->setHidden(!m_connectionShown && realTiming);
+    const bool shown = m_connectionShown || realTiming;
+    if (shown == !statusBar()->isHidden())
+        return;
+    const int change = statusBar()->sizeHint().height();
+    if (shown) {
         statusBar()->show();
         resize(width(), height() + change);
     } else {
         statusBar()->hide();
         resize(width(), height() - change);
     }
+}
+
+void frmMain::chooseLineTiming(LineTiming timing)
+{
+    Comm->setLineTiming(timing);
+    (timing == LineTiming::Real ? RealTimingButton : FastTimingButton)->setChecked(true);
+    updateStatusBar();
+}
+
+void frmMain::setBusDelay(int ms)
+{
+    Comm->setBusDelay(std::chrono::milliseconds(std::clamp(ms, 0, BusDelay::maxMs)));
+    updateStatusBar();
+}
+
+void frmMain::frmMain_BusDelayButton_Click()
+{
+    bool ok = false;
+    const int ms = QInputDialog::getInt(
+            this, QStringLiteral("Bus delay"),
+            QStringLiteral("How long a P command waits for the hand control's bus before its "
+                           "reply starts, with the line at its real pace (milliseconds):"),
+            int(Comm->busDelay().count()), 0, BusDelay::maxMs, 10, &ok);
+    if (ok)
+        setBusDelay(ms);
 }
 
 void frmMain::frmMain_ClearButton_Click()

@@ -74,6 +74,11 @@ public:
     QAction *FullProfileButton = nullptr;
     QAction *MountSettingsButton = nullptr;
     QAction *ShowMountButton = nullptr;
+    // How the line behaves while running: at once or at 9600 bit/s, and the bus's delay.
+    QMenu *FaultsMenu = nullptr;
+    QAction *FastTimingButton = nullptr;
+    QAction *RealTimingButton = nullptr;
+    QAction *BusDelayButton = nullptr;
     QMenu *HelpMenu = nullptr;
     QAction *AboutButton = nullptr;
     QAction *HelpCommandsButton = nullptr;
@@ -87,6 +92,8 @@ public:
     // status bar.
     QLineEdit *VirtualDeviceText = nullptr;
     QLineEdit *VirtualLinkText = nullptr;
+    // While the line runs at its real pace: so, and the bus's delay, in the status bar.
+    QLabel *LineTimingText = nullptr;
 
     // The program's version text, offered to the other windows.
     QString ProgramVersion;
@@ -129,6 +136,11 @@ public:
     void frmMain_SaveLogButton_Click();
     void frmMain_MountSettingsButton_Click();
     void frmMain_ShowMountButton_Click();
+    // Asks for the bus's delay, which the line uses at its real pace.
+    void frmMain_BusDelayButton_Click();
+    // From the next reply on; shown in the status bar and kept for the next run.
+    void chooseLineTiming(LineTiming timing);
+    void setBusDelay(int ms);
     // The command set, from the next command on; the version box shows the profile's version.
     void chooseProfile(Profile profile);
 
@@ -168,6 +180,9 @@ private:
     std::optional<PortSpecification> chosenPort(QString *errorText) const;
     void setTcpEndpoint(const TcpEndpoint &endpoint);
     void showConnectionBar(bool running);
+    // Shows the status bar while it has something to show: where clients connect, or a line
+    // running at its real pace.
+    void updateStatusBar();
     void onPortActivated(int index);
     void onVersionTextChanged();
     void onVersionTextEdited();
@@ -198,6 +213,7 @@ private:
     QString m_respLabelText = QStringLiteral("0");
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
+    bool m_connectionShown = false;
 
     ConnectionBar *m_connectionBar = nullptr;
     TcpEndpoint m_tcpEndpoint;

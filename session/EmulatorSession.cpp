@@ -23,6 +23,7 @@ QString fromStd(const std::string &text)
 EmulatorSession::EmulatorSession(QObject *parent)
     : QObject(parent)
     , m_portNameMapper(platformPortName)
+    , m_pacer([this](const QByteArray &bytes) { return writeToTransport(bytes); })
 {
     // The session is the interpreter's port and display (private bases, known only here).
     SerialControl &port = *this;
@@ -119,6 +120,7 @@ bool EmulatorSession::open(QString *errorText)
 bool EmulatorSession::close(QString *errorText)
 {
     m_pollTimer.stop();
+    m_pacer.clear();
     if (!m_transport || !m_transport->isOpen())
         return true;
     qCDebug(lcSession).noquote() << "closing" << m_transport->description();
@@ -159,8 +161,10 @@ void EmulatorSession::onReadyRead()
 
 void EmulatorSession::onClientLeft()
 {
-    // The next client starts afresh, not in the middle of this one's command.
+    // The next client starts afresh, not in the middle of this one's command, and gets none of
+    // the replies still on their way to this one.
     qCDebug(lcSession).noquote() << "the client left; the command buffer starts afresh";
+    m_pacer.clear();
     m_interpreter->resetBuffer();
     emit clientLeft();
 }
@@ -168,6 +172,7 @@ void EmulatorSession::onClientLeft()
 void EmulatorSession::onTransportFailed(const QString &errorText)
 {
     qCDebug(lcSession).noquote() << "the port failed:" << errorText;
+    m_pacer.clear();
     emit portFailed(errorText);
 }
 
@@ -189,12 +194,35 @@ void EmulatorSession::Output(const Bytes &bytes)
     m_exchange.sent = m_transport && m_transport->canDeliver();
     if (reply.empty() || !m_exchange.sent)
         return;
-    QString errorText;
-    if (!m_transport->write(QByteArray(reply.data(), static_cast<qsizetype>(reply.size())),
-                            &errorText)) {
-        m_transport->close(nullptr);
-        emit portFailed(errorText);
+    const QByteArray out(reply.data(), static_cast<qsizetype>(reply.size()));
+    if (m_lineTiming == LineTiming::Fast && m_pacer.isIdle()) {
+        writeToTransport(out);
+        return;
     }
+    // A client that writes faster than the line carries would grow the queue without end: past
+    // the bound its replies are not sent, and the record says so.
+    if (m_pacer.pendingBytes() + out.size() > maxPacedBytes) {
+        m_exchange.sent = false;
+        return;
+    }
+    // Pass-through and motor queries go over the hand control's bus before it answers.
+    const bool overTheBus = !m_exchange.command.empty() && m_exchange.command.front() == 'P';
+    m_pacer.send(out,
+                 m_lineTiming == LineTiming::Real && overTheBus ? m_busDelay
+                                                                : std::chrono::milliseconds(0));
+}
+
+bool EmulatorSession::writeToTransport(const QByteArray &bytes)
+{
+    if (!m_transport || !m_transport->isOpen())
+        return false;
+    QString errorText;
+    if (m_transport->write(bytes, &errorText))
+        return true;
+    m_pacer.clear();
+    m_transport->close(nullptr);
+    emit portFailed(errorText);
+    return false;
 }
 
 // The command opens the exchange's record; it is reported whole once the reply has gone out.

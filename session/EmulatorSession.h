@@ -5,6 +5,8 @@
 #include "emulation/SerialControl.h"
 #include "session/Exchange.h"
 #include "session/ExchangeJournal.h"
+#include "session/LinePacer.h"
+#include "session/LineTiming.h"
 #include "session/PortSpecification.h"
 #include "session/ReplyChain.h"
 #include "session/TcpTransport.h"
@@ -90,6 +92,19 @@ public:
     // some.
     ReplyChain &replyChain() { return m_replyChain; }
 
+    // How fast replies go out (fast by default), from the next reply on; and, with real timing,
+    // how long a `P` frame waits for the hand control's bus before its reply starts. Replies on
+    // their way when it changes keep their pace, and later ones queue behind them.
+    void setLineTiming(LineTiming timing) { m_lineTiming = timing; }
+    LineTiming lineTiming() const { return m_lineTiming; }
+    void setBusDelay(std::chrono::milliseconds delay) { m_busDelay = delay; }
+    std::chrono::milliseconds busDelay() const { return m_busDelay; }
+    // Replies at the line's pace, for tests that drive its clock.
+    LinePacer &pacer() { return m_pacer; }
+    // How far the paced line may fall behind a client that writes faster than it carries: about
+    // a minute at 9600 bit/s. Replies beyond it are not sent, and their records say so.
+    static constexpr qsizetype maxPacedBytes = 64 * 1024;
+
 signals:
     // Each answered command once its reply has gone out (or could not: `sent` says), as the
     // client got it: the reply the stages made, with their note.
@@ -121,6 +136,7 @@ private:
     void onReadyRead();
     void onClientLeft();
     void onTransportFailed(const QString &errorText);
+    bool writeToTransport(const QByteArray &bytes);
 
     // SerialControl, over the transport.
     int CommEvent() const override { return m_event; }
@@ -148,6 +164,9 @@ private:
     std::unique_ptr<ExchangeJournal> m_journal = std::make_unique<ExchangeJournal>();
     Bytes m_versionReply = "22";
     ReplyChain m_replyChain;
+    LineTiming m_lineTiming = LineTiming::Fast;
+    std::chrono::milliseconds m_busDelay {BusDelay::defaultMs};
+    LinePacer m_pacer;
     // The exchange being answered, filled in as the interpreter goes and reused for the next.
     Exchange m_exchange;
     int m_event = 0;

@@ -31,6 +31,53 @@ constexpr int stallWatchMs = 100;
 constexpr int readChunksPerEvent = 16;
 
 QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+#ifdef Q_OS_UNIX
+int baudRateOf(speed_t speed)
+{
+    struct Rate
+    {
+        speed_t speed;
+        int bitsPerSecond;
+    };
+    static constexpr Rate rates[] = {
+            {B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},     {B150, 150},
+            {B200, 200},     {B300, 300},       {B600, 600},       {B1200, 1200},   {B1800, 1800},
+            {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200}, {B38400, 38400},
+            {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+    };
+    for (const Rate &rate : rates) {
+        if (rate.speed == speed)
+            return rate.bitsPerSecond;
+    }
+    return 0;
+}
+
+// The settings the client gave its end: this end reports them on Linux and the BSDs alike.
+LineFormat formatOf(const termios &settings)
+{
+    LineFormat format;
+    format.baudRate = baudRateOf(::cfgetospeed(&settings));
+    switch (settings.c_cflag & CSIZE) {
+    case CS5:
+        format.dataBits = 5;
+        break;
+    case CS6:
+        format.dataBits = 6;
+        break;
+    case CS7:
+        format.dataBits = 7;
+        break;
+    default:
+        format.dataBits = 8;
+    }
+    if (settings.c_cflag & PARENB)
+        format.parity
+                = settings.c_cflag & PARODD ? LineFormat::Parity::Odd : LineFormat::Parity::Even;
+    format.stopBits = settings.c_cflag & CSTOPB ? 2 : 1;
+    return format;
+}
+#endif
 } // namespace
 
 VirtualPort::VirtualPort(QObject *parent)
@@ -116,6 +163,7 @@ bool VirtualPort::close(QString *)
     m_clientDevice.clear();
     m_pending.clear();
     m_replies.clear();
+    m_clientFormat = LineFormat::handControl();
     return true;
 }
 
@@ -125,7 +173,9 @@ bool VirtualPort::write(const QByteArray &bytes, QString *errorText)
 {
     if (!isOpen())
         return false;
-    m_replies.append(bytes);
+    checkClientFormat();
+    const LineFormat line = LineFormat::handControl();
+    m_replies.append(m_clientFormat == line ? bytes : carriedBytes(bytes, line, m_clientFormat));
     return writePending(errorText);
 }
 
@@ -182,7 +232,11 @@ void VirtualPort::onReadable()
         if (n > 0) {
             if (!m_hasClient)
                 clientArrived();
-            m_pending.append(buffer, n);
+            checkClientFormat();
+            const LineFormat line = LineFormat::handControl();
+            const QByteArray received(buffer, n);
+            m_pending.append(m_clientFormat == line ? received
+                                                    : carriedBytes(received, m_clientFormat, line));
             // Answered chunk by chunk, so that the replies waiting are known before more is read.
             emit readyRead();
             if (!isOpen())
@@ -214,6 +268,31 @@ void VirtualPort::onReadable()
     waitForClient();
     if (hadClient)
         emit clientLeft();
+#endif
+}
+
+void VirtualPort::checkClientFormat()
+{
+#ifdef Q_OS_UNIX
+    termios settings {};
+    if (::tcgetattr(m_emulatorEnd, &settings) != 0)
+        return;
+    const LineFormat format = formatOf(settings);
+    if (format == m_clientFormat)
+        return;
+    m_clientFormat = format;
+    const LineFormat line = LineFormat::handControl();
+    if (format == line)
+        emit clientNotice(QStringLiteral("the client's line is %1 again: bytes pass unchanged")
+                                  .arg(line.text()));
+    else if (garbles(format, line))
+        emit clientNotice(QStringLiteral("the client's line is %1, not %2: bytes are garbled "
+                                         "both ways, as on a real line")
+                                  .arg(format.text(), line.text()));
+    else
+        emit clientNotice(QStringLiteral("the client's line is %1, not %2: bytes still pass "
+                                         "unchanged")
+                                  .arg(format.text(), line.text()));
 #endif
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/LineFormat.h"
 #include "session/PublishedLink.h"
 #include "session/ReplyQueue.h"
 #include "session/Transport.h"
@@ -20,6 +21,12 @@ namespace tqx {
 // with nothing queued for it. Replies are written whole and in order: what the device cannot take
 // at once waits here until the client reads, and while too much waits the port stops taking the
 // client's commands, as a stalled line would (see ReplyQueue).
+//
+// The device carries the line settings the client gives it. When they are not the hand control's
+// 9600 8N1 the bytes both ways are garbled as a real line with mismatched ends garbles them (see
+// carriedByte), and the port says so once each time they change. Linux keeps only the rate and
+// the stop bits on a pseudo-terminal (it holds it at eight data bits without parity), so there
+// only a wrong rate garbles.
 class VirtualPort : public Transport
 {
     Q_OBJECT
@@ -50,6 +57,8 @@ public:
     QByteArray readAll() override;
     bool write(const QByteArray &bytes, QString *errorText) override;
     QString description() const override { return m_clientDevice; }
+    // The line settings the client gave its end, as last looked at.
+    LineFormat clientFormat() const { return m_clientFormat; }
 
 private:
     void onReadable();
@@ -61,6 +70,8 @@ private:
     void clientArrived();
     void discardClientInput();
     bool writePending(QString *errorText);
+    // Looks at the client's line settings, and says so when they changed.
+    void checkClientFormat();
 
     int m_emulatorEnd = -1;
     QString m_clientDevice;
@@ -72,6 +83,7 @@ private:
     QTimer m_clientPoll;
     bool m_hasClient = false;
     QByteArray m_pending; // received, not yet read
+    LineFormat m_clientFormat = LineFormat::handControl();
     ReplyQueue m_replies; // replies the device could not take yet
     // While the client's commands are held back the port is not told of a hang-up either, so it
     // looks for one now and then.

@@ -2,6 +2,7 @@
 
 #include "emulation/HandControlSettings.h"
 #include "emulation/Profile.h"
+#include "session/LineTiming.h"
 #include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 
@@ -33,6 +34,9 @@ struct EmulatorSettings
     int tcpPort = PortSpecification::defaultTcpPort;
     // How long a network client must have been silent for a new one to take over; 0 never.
     double tcpTakeoverSeconds = double(TcpTransport::defaultTakeoverAfterMs) / 1000;
+    // How fast replies go out, and with real timing how long a P command waits for the bus.
+    LineTiming lineTiming = LineTiming::Fast;
+    int busDelayMs = BusDelay::defaultMs;
     // The command set, the full profile's version text (the basic profile's stays in hcVersion)
     // and its mount.
     Profile profile = Profile::Basic;

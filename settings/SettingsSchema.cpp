@@ -457,6 +457,28 @@ std::vector<Setting> declareSchema()
                                       "never: a second client is always refused).")
                         .arg(defaults.tcpTakeoverSeconds);
             }));
+    schema.push_back(words<LineTiming>(
+            QStringLiteral("line_timing"), QStringLiteral("line-timing"),
+            [](EmulatorSettings &values) -> LineTiming & { return values.lineTiming; },
+            {{"fast", LineTiming::Fast}, {"real", LineTiming::Real}},
+            [](const EmulatorSettings &) {
+                return QStringLiteral("fast: every reply goes out at once (default); real: at the "
+                                      "line's %1 bit/s, one byte after another, so that a client's "
+                                      "partial reads and read timeouts are exercised.")
+                        .arg(SerialLine::baudRate);
+            }));
+    schema.push_back(integer(
+            QStringLiteral("bus_delay_ms"), QStringLiteral("bus-delay"), QStringLiteral("MS"),
+            [](EmulatorSettings &values) -> int & { return values.busDelayMs; },
+            {0, BusDelay::maxMs}, QStringLiteral("milliseconds from 0 to %1").arg(BusDelay::maxMs),
+            [](const EmulatorSettings &defaults) {
+                return QStringLiteral("With --line-timing real: how long the hand control takes "
+                                      "over a pass-through or motor query (a P command) on its "
+                                      "bus before it answers, in milliseconds from 0 to %1 "
+                                      "(default %2).")
+                        .arg(BusDelay::maxMs)
+                        .arg(defaults.busDelayMs);
+            }));
     schema.push_back(programOption(QStringLiteral("log"), QStringLiteral("FILE"),
                                    fixedHelp("Also write the lines to FILE (replacing it).")));
     schema.push_back(programOption(QStringLiteral("decode"), {},

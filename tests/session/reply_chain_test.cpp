@@ -2,9 +2,12 @@
 // made of it is what goes out and what every record of the exchange holds.
 
 #include "ScriptedTransport.h"
+
 #include "session/EmulatorSession.h"
 #include "session/ReplyChain.h"
 #include "support/AppendingStage.h"
+#include <algorithm>
+#include <chrono>
 
 #include <QDateTime>
 #include <QFile>
@@ -94,6 +97,7 @@ private slots:
     void repliesKeepTheirOrder();
     void stagesSeeTheExchange();
     void replyWithNobodyToGoToKeepsItsNote();
+    void pacedLineFallsBehindBoundedly();
 };
 
 void ReplyChainTest::stagesRunInOrder_data()
@@ -261,6 +265,27 @@ void ReplyChainTest::replyWithNobodyToGoToKeepsItsNote()
     QCOMPARE(journal.at(0).value(2), QByteArray("Kx"));
     QCOMPARE(journal.at(1).value(3), QByteArray("no reply"));
     QCOMPARE(journal.at(1).value(4), QByteArray("appended !"));
+}
+
+// A client that writes faster than a paced line carries: the line falls behind by at most the
+// bound, and the replies beyond it are recorded as not sent instead of piling up.
+void ReplyChainTest::pacedLineFallsBehindBoundedly()
+{
+    RecordedSession x;
+    x.session.setLineTiming(tqx::LineTiming::Real);
+    // The pacer's clock never moves, so nothing leaves the queue.
+    x.session.pacer().setClock([] { return std::chrono::nanoseconds(0); });
+    const int exchanges = int(EmulatorSession::maxPacedBytes / 2) + 100;
+    for (int i = 0; i < exchanges; ++i)
+        x.transport->deliver("Ka");
+    QCOMPARE(int(x.exchanges.size()), exchanges);
+    QVERIFY(x.session.pacer().pendingBytes() <= EmulatorSession::maxPacedBytes);
+    const auto notSent
+            = std::count_if(x.exchanges.begin(), x.exchanges.end(),
+                            [](const tqx::Exchange &exchange) { return !exchange.sent; });
+    QCOMPARE(int(notSent), exchanges - int(EmulatorSession::maxPacedBytes / 2));
+    QVERIFY(x.exchanges.front().sent);
+    QVERIFY(!x.exchanges.back().sent);
 }
 
 QTEST_GUILESS_MAIN(ReplyChainTest)

@@ -256,6 +256,17 @@ void SettingsSchemaTest::settingsFile_data()
     QTest::newRow("a comma in a text") << QByteArray("[Defaults]\nhc_version=2,2\n") << ""
                                        << "hc_version"
                                        << "2,2";
+    QTest::newRow("real line timing") << QByteArray("[Defaults]\nline_timing=Real\n") << ""
+                                      << "line_timing"
+                                      << "real";
+    QTest::newRow("a slow bus") << QByteArray("[Defaults]\nbus_delay_ms=3500\n") << ""
+                                << "bus_delay_ms"
+                                << "3500";
+    QTest::newRow("a bus slower than any")
+            << QByteArray("[Defaults]\nbus_delay_ms=10001\n")
+            << ": bus_delay_ms must be milliseconds from 0 to 10000, not \"10001\"."
+            << ""
+            << "";
     QTest::newRow("unknown key") << QByteArray("[Defaults]\ncolour=blue\n")
                                  << ": Defaults/colour=blue: there is no such setting"
                                  << ""
