@@ -1,9 +1,13 @@
 #include "session/EmulatorSession.h"
 
+#include "session/FaultStage.h"
 #include "session/PortNames.h"
 #include "session/VirtualPort.h"
 
 #include <QDateTime>
+
+#include <algorithm>
+#include <chrono>
 
 namespace tqx {
 
@@ -11,6 +15,12 @@ namespace {
 // How often the interpreter looks at what waits on time: a quiet gap after an unknown command, a
 // blocked buffer's automatic reset.
 constexpr int pollIntervalMs = 50;
+
+qint64 steadyNowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 QString fromStd(const std::string &text)
 {
@@ -21,6 +31,7 @@ QString fromStd(const std::string &text)
 EmulatorSession::EmulatorSession(QObject *parent)
     : QObject(parent)
     , m_portNameMapper(platformPortName)
+    , m_steadyMs(steadyNowMs)
 {
     // The session is the interpreter's port and display (private bases, known only here).
     SerialControl &port = *this;
@@ -29,6 +40,8 @@ EmulatorSession::EmulatorSession(QObject *parent)
     m_interpreter->mount().setStartValues();
     m_pollTimer.setInterval(pollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, [this] { m_interpreter->poll(); });
+    m_heldTimer.setSingleShot(true);
+    connect(&m_heldTimer, &QTimer::timeout, this, &EmulatorSession::sendHeldReplies);
 }
 
 EmulatorSession::~EmulatorSession()
@@ -112,6 +125,8 @@ bool EmulatorSession::open(QString *errorText)
 bool EmulatorSession::close(QString *errorText)
 {
     m_pollTimer.stop();
+    m_heldTimer.stop();
+    m_held.clear();
     if (!m_transport || !m_transport->isOpen())
         return true;
     return m_transport->close(errorText);
@@ -142,15 +157,63 @@ void EmulatorSession::resetBuffer() { m_interpreter->resetBuffer(); }
 
 void EmulatorSession::clearLogs() { m_interpreter->clearLogs(); }
 
+void EmulatorSession::setFaults(std::vector<FaultRule> rules, std::uint64_t seed)
+{
+    m_replyChain.remove(m_faults);
+    m_faults = nullptr;
+    if (rules.empty())
+        return;
+    auto stage
+            = std::make_unique<FaultStage>(std::move(rules), seed, [this] { return m_steadyMs(); });
+    m_faults = stage.get();
+    m_replyChain.append(std::move(stage));
+}
+
+void EmulatorSession::setClock(std::function<qint64()> steadyMs)
+{
+    m_steadyMs = steadyMs ? std::move(steadyMs) : std::function<qint64()>(steadyNowMs);
+}
+
+bool EmulatorSession::isSilent() const
+{
+    return m_silentUntilMs != 0 && m_steadyMs() < m_silentUntilMs;
+}
+
 void EmulatorSession::onReadyRead()
 {
+    if (isSilent()) {
+        // A silent line reads what comes and does nothing with it.
+        const Bytes dropped = Input();
+        if (!dropped.empty())
+            LogUnanswered(dropped, "the line is silent (fault)");
+        return;
+    }
     m_event = comEvReceive;
     m_interpreter->frmMain_Comm_OnComm();
     m_event = 0;
+    carryOut(std::exchange(m_linePlan, {}));
+}
+
+// What a fault does to the line once the replies to what arrived have been dealt with.
+void EmulatorSession::carryOut(const ReplyPlan &plan)
+{
+    if (plan.silentForMs > 0)
+        m_silentUntilMs = std::max(m_silentUntilMs, m_steadyMs() + plan.silentForMs);
+    if (plan.restart) {
+        // Switched off, the hand control forgets what it was doing and where it was.
+        m_interpreter->resetBuffer();
+        m_interpreter->mount().setStartValues();
+        m_interpreter->setHandControlSettings(m_interpreter->handControlSettings());
+    }
+    if (plan.dropClient && m_transport) {
+        m_held.clear();
+        m_transport->dropClient();
+    }
 }
 
 void EmulatorSession::onClientLeft()
 {
+    m_held.clear();
     // The next client starts afresh, not in the middle of this one's command.
     m_interpreter->resetBuffer();
     emit clientLeft();
@@ -170,18 +233,72 @@ void EmulatorSession::Output(const Bytes &bytes)
     Bytes &reply = m_exchange.reply;
     reply = bytes;
     m_exchange.note.clear();
-    if (!m_replyChain.isEmpty())
+    ReplyPlan plan;
+    if (isSilent()) {
+        // Commands that came in the same read as the one that silenced the line.
+        reply.clear();
+        m_exchange.note = QStringLiteral("no reply: the line is silent (fault)");
+    } else if (!m_replyChain.isEmpty()) {
         m_exchange.note = m_replyChain.run(
-                reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context});
+                reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context}, &plan);
+        m_linePlan.silentForMs = std::max(m_linePlan.silentForMs, plan.silentForMs);
+        m_linePlan.restart = m_linePlan.restart || plan.restart;
+        m_linePlan.dropClient = m_linePlan.dropClient || plan.dropClient;
+    }
     m_exchange.sent = m_transport && m_transport->canDeliver();
     if (reply.empty() || !m_exchange.sent)
         return;
-    QString errorText;
-    if (!m_transport->write(QByteArray(reply.data(), static_cast<qsizetype>(reply.size())),
-                            &errorText)) {
-        m_transport->close(nullptr);
-        emit portFailed(errorText);
+    if (plan.isTimed() || !m_held.empty()) {
+        hold(reply, plan);
+        return;
     }
+    send(QByteArray(reply.data(), static_cast<qsizetype>(reply.size())));
+}
+
+bool EmulatorSession::send(const QByteArray &bytes)
+{
+    QString errorText;
+    if (m_transport->write(bytes, &errorText))
+        return true;
+    m_held.clear();
+    m_transport->close(nullptr);
+    emit portFailed(errorText);
+    return false;
+}
+
+// A held reply goes out no sooner than its delay and never before the replies answered before
+// it, so that the client reads its replies in the order of its commands.
+void EmulatorSession::hold(const Bytes &reply, const ReplyPlan &plan)
+{
+    const qint64 nowMs = m_steadyMs();
+    qint64 dueMs = nowMs + plan.delayMs;
+    if (!m_held.empty())
+        dueMs = std::max(dueMs, m_held.back().dueMs);
+    const qsizetype size = qsizetype(reply.size());
+    const qsizetype pieces = std::clamp<qsizetype>(plan.pieces, 1, size);
+    qsizetype start = 0;
+    for (qsizetype piece = 0; piece < pieces; ++piece) {
+        const qsizetype end = size * (piece + 1) / pieces;
+        m_held.push_back({dueMs, QByteArray(reply.data() + start, end - start)});
+        start = end;
+        dueMs += plan.pieceGapMs;
+    }
+    sendHeldReplies();
+}
+
+void EmulatorSession::sendHeldReplies()
+{
+    const qint64 nowMs = m_steadyMs();
+    while (!m_held.empty() && m_held.front().dueMs <= nowMs) {
+        const QByteArray bytes = std::move(m_held.front().bytes);
+        m_held.pop_front();
+        if (!m_transport || !m_transport->canDeliver() || !send(bytes))
+            m_held.clear();
+    }
+    if (m_held.empty())
+        m_heldTimer.stop();
+    else
+        m_heldTimer.start(int(std::min<qint64>(m_held.front().dueMs - nowMs, 24 * 3600 * 1000)));
 }
 
 // The command opens the exchange's record; it is reported whole once the reply has gone out.

@@ -5,6 +5,7 @@
 #include "emulation/SerialControl.h"
 #include "session/Exchange.h"
 #include "session/ExchangeJournal.h"
+#include "session/FaultRule.h"
 #include "session/PortSpecification.h"
 #include "session/ReplyChain.h"
 #include "session/TcpTransport.h"
@@ -15,10 +16,15 @@
 #include <QString>
 #include <QTimer>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tqx {
+
+class FaultStage;
 
 // One run of the emulator: a transport (the serial port, a virtual port or a network listener),
 // the interpreter with its mount state, and the journal of every exchange. It answers on its own
@@ -90,6 +96,19 @@ public:
     // some.
     ReplyChain &replyChain() { return m_replyChain; }
 
+    // The faults every reply meets from now on (see FaultRule), their random choices drawn from
+    // `seed`; none takes them away. The other stages stay as they are.
+    void setFaults(std::vector<FaultRule> rules, std::uint64_t seed);
+    // The faults in force, or null.
+    const FaultStage *faults() const { return m_faults; }
+
+    // Monotonic milliseconds, for when held-back replies go out and how long faults last
+    // (std::chrono::steady_clock by default; tests step their own).
+    void setClock(std::function<qint64()> steadyMs);
+    // Sends the held-back replies whose time has come; the session's timer calls it.
+    void sendHeldReplies();
+    qsizetype heldPieces() const { return qsizetype(m_held.size()); }
+
 signals:
     // Each answered command once its reply has gone out (or could not: `sent` says), as the
     // client got it: the reply the stages made, with their note.
@@ -121,6 +140,10 @@ private:
     void onReadyRead();
     void onClientLeft();
     void onTransportFailed(const QString &errorText);
+    void hold(const Bytes &reply, const ReplyPlan &plan);
+    bool send(const QByteArray &bytes);
+    void carryOut(const ReplyPlan &plan);
+    bool isSilent() const;
 
     // SerialControl, over the transport.
     int CommEvent() const override { return m_event; }
@@ -153,6 +176,21 @@ private:
     int m_event = 0;
     // Ends quiet gaps and blocked buffers while the transport is open.
     QTimer m_pollTimer;
+
+    FaultStage *m_faults = nullptr; // owned by the chain
+    std::function<qint64()> m_steadyMs;
+    // What the stages planned for the line beyond the reply, carried out once the interpreter
+    // has finished with what arrived.
+    ReplyPlan m_linePlan;
+    qint64 m_silentUntilMs = 0;
+    // Replies, or their pieces, that a stage holds back, in the order they go out.
+    struct HeldPiece
+    {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
+    std::deque<HeldPiece> m_held;
+    QTimer m_heldTimer;
 };
 
 } // namespace tqx

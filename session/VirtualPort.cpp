@@ -119,6 +119,20 @@ bool VirtualPort::close(QString *)
     return true;
 }
 
+bool VirtualPort::dropClient()
+{
+    if (!isOpen() || !m_hasClient)
+        return false;
+    close();
+    QString errorText;
+    if (!open(&errorText)) {
+        emit failed(errorText);
+        return true;
+    }
+    emit clientLeft();
+    return true;
+}
+
 QByteArray VirtualPort::readAll() { return std::exchange(m_pending, {}); }
 
 bool VirtualPort::write(const QByteArray &bytes, QString *errorText)
