@@ -197,8 +197,6 @@ void EmulatorSession::onReadyRead()
 // What a fault does to the line once the replies to what arrived have been dealt with.
 void EmulatorSession::carryOut(const ReplyPlan &plan)
 {
-    if (plan.silentForMs > 0)
-        m_silentUntilMs = std::max(m_silentUntilMs, m_steadyMs() + plan.silentForMs);
     if (plan.restart) {
         // Switched off, the hand control forgets what it was doing and where it was.
         m_interpreter->resetBuffer();
@@ -241,7 +239,9 @@ void EmulatorSession::Output(const Bytes &bytes)
     } else if (!m_replyChain.isEmpty()) {
         m_exchange.note = m_replyChain.run(
                 reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context}, &plan);
-        m_linePlan.silentForMs = std::max(m_linePlan.silentForMs, plan.silentForMs);
+        // The rest of what arrived with this command meets the silent line too.
+        if (plan.silentForMs > 0)
+            m_silentUntilMs = std::max(m_silentUntilMs, m_steadyMs() + plan.silentForMs);
         m_linePlan.restart = m_linePlan.restart || plan.restart;
         m_linePlan.dropClient = m_linePlan.dropClient || plan.dropClient;
     }

@@ -145,7 +145,8 @@ bool readEffect(const QString &text, FaultEffect &effect, QString *errorText)
                                   ? QStringLiteral("a number of pieces from 2 to 1000")
                                   : QStringLiteral("a number of bytes from 0 to 1000"));
         effect.count = int(*count);
-        effect.ms = defaultPieceGapMs;
+        if (found->kind == FaultEffectKind::Pieces)
+            effect.ms = defaultPieceGapMs;
         if (arguments.size() == 2) {
             const std::optional<qint64> gap = duration(arguments.back());
             if (!gap)
