@@ -4,14 +4,18 @@
 #include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
+#include "session/FaultRule.h"
 #include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tqx {
 
@@ -28,6 +32,9 @@ struct HeadlessOptions
     bool decode = false;
     // How long a network client must have been silent for a new one to take over; 0 never.
     qint64 takeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
+    // Faults on purpose, and the seed of their random choices (none: one drawn and said).
+    std::vector<FaultRule> faults;
+    std::optional<std::uint64_t> faultSeed;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window

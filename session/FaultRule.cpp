@@ -91,6 +91,18 @@ std::optional<Bytes> bytesOf(const QString &text)
     return bytes;
 }
 
+// How an effect is written: "cut:N", "corrupt[:BYTE]", "twice".
+QString writtenForm(const EffectName &effect)
+{
+    const QLatin1String name(effect.name);
+    const QLatin1String arguments(effect.arguments);
+    if (arguments.isEmpty())
+        return name;
+    if (arguments.startsWith(QLatin1Char('[')))
+        return QStringLiteral("%1[:%2").arg(name, arguments.mid(1));
+    return QStringLiteral("%1:%2").arg(name, arguments);
+}
+
 QString quoted(const QString &text) { return QStringLiteral("\"%1\"").arg(text); }
 
 bool readEffect(const QString &text, FaultEffect &effect, QString *errorText)
@@ -108,9 +120,7 @@ bool readEffect(const QString &text, FaultEffect &effect, QString *errorText)
         return false;
     }
     const QStringList arguments = parts.mid(1);
-    const QString form = *found->arguments ? QStringLiteral("%1:%2").arg(
-                                 QLatin1String(found->name), QLatin1String(found->arguments))
-                                           : QLatin1String(found->name);
+    const QString form = writtenForm(*found);
     // Extra text may hold colons of its own.
     const bool takesText = found->kind == FaultEffectKind::ExtraBefore
             || found->kind == FaultEffectKind::ExtraAfter;
@@ -269,11 +279,8 @@ std::optional<FaultRule> FaultRule::parse(const QString &text, QString *errorTex
 QString faultSyntaxSummary()
 {
     QStringList forms;
-    for (const EffectName &effect : effectNames) {
-        forms << (*effect.arguments ? QStringLiteral("%1:%2").arg(QLatin1String(effect.name),
-                                                                  QLatin1String(effect.arguments))
-                                    : QLatin1String(effect.name));
-    }
+    for (const EffectName &effect : effectNames)
+        forms << writtenForm(effect);
     return forms.join(QStringLiteral(", "));
 }
 
