@@ -199,9 +199,7 @@ void EmulatorSession::carryOut(const ReplyPlan &plan)
 {
     if (plan.restart) {
         // Switched off, the hand control forgets what it was doing and where it was.
-        m_interpreter->resetBuffer();
-        m_interpreter->mount().setStartValues();
-        m_interpreter->setHandControlSettings(m_interpreter->handControlSettings());
+        m_interpreter->restart();
     }
     if (plan.dropClient && m_transport) {
         m_held.clear();

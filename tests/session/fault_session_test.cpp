@@ -91,6 +91,7 @@ private slots:
     void errorFormAddsAByteBeforeTheEnd();
     void corruptionFlipsOneBit();
     void theSeedGivesTheSameFaults();
+    void powerCycleForgetsTheFullProfilesSite();
     void droppingTheClientAsksTheTransport();
     void removingTheFaultsLeavesRepliesAlone();
 };
@@ -238,6 +239,26 @@ void FaultSessionTest::theSeedGivesTheSameFaults()
     QCOMPARE(run(42), first);
     QVERIFY(run(43) != first);
     QVERIFY(first.second.size() > 10);
+}
+
+// The full hand control, switched off and on, has the site of its settings again, not the one a
+// client stored.
+void FaultSessionTest::powerCycleForgetsTheFullProfilesSite()
+{
+    FaultySession faulty(Profile::Full, {"power-cycle:1000@cmd=M"});
+    faulty.take("w");
+    const QByteArray startSite = faulty.transport->written;
+    QCOMPARE(startSite.size(), 9);
+    const QByteArray newSite("W\x30\x0A\x00\x00\x02\x10\x00\x00", 9);
+    faulty.take(newSite);
+    faulty.transport->written.clear();
+    faulty.take("w");
+    QVERIFY(faulty.transport->written != startSite);
+    faulty.take("M");
+    faulty.take("+1000");
+    faulty.transport->written.clear();
+    faulty.take("w");
+    QCOMPARE(faulty.transport->written.toHex(' '), startSite.toHex(' '));
 }
 
 void FaultSessionTest::droppingTheClientAsksTheTransport()
