@@ -203,7 +203,9 @@ void EmulatorSession::carryOut(const ReplyPlan &plan)
     }
     if (plan.dropClient && m_transport) {
         m_held.clear();
-        m_transport->dropClient();
+        if (!m_transport->dropClient())
+            emit clientNotice(QStringLiteral("a serial port has no connection of its own to "
+                                             "drop: the fault only left the reply out"));
     }
 }
 

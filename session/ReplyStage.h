@@ -20,7 +20,9 @@ struct ReplyContext
 // the stages plan for the session to carry out. Nothing set: the reply goes out at once, whole.
 struct ReplyPlan
 {
-    qint64 delayMs = 0; // before its first byte, counted once the replies before it are out
+    // Before its first byte; and never before the replies answered before it, which keep their
+    // order.
+    qint64 delayMs = 0;
     int pieces = 1; // sent in this many pieces,
     qint64 pieceGapMs = 0; // this far apart
     qint64 silentForMs = 0; // from this reply on, commands are read and dropped for this long

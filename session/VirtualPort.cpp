@@ -123,13 +123,18 @@ bool VirtualPort::dropClient()
 {
     if (!isOpen() || !m_hasClient)
         return false;
-    close();
-    QString errorText;
-    if (!open(&errorText)) {
-        emit failed(errorText);
-        return true;
-    }
-    emit clientLeft();
+    // Not while the port may be inside its own notifier's signal, which closing deletes.
+    QTimer::singleShot(0, this, [this] {
+        if (!isOpen() || !m_hasClient)
+            return;
+        close();
+        QString errorText;
+        if (!open(&errorText)) {
+            emit failed(errorText);
+            return;
+        }
+        emit clientLeft();
+    });
     return true;
 }
 

@@ -50,8 +50,9 @@ public:
     QByteArray readAll() override;
     bool write(const QByteArray &bytes, QString *errorText) override;
     QString description() const override { return m_clientDevice; }
-    // Hangs up on the client: this end closes, so that the client reads a hang-up (EIO), and a
-    // new device is made and published under the same link for it to open again.
+    // Hangs up on the client, as soon as the event loop runs: this end closes, so that the
+    // client reads a hang-up (EIO), and a new device is made and published under the same link
+    // for it to open again.
     bool dropClient() override;
 
 private:
