@@ -185,7 +185,7 @@ void EmulatorSession::onReadyRead()
         // A silent line reads what comes and does nothing with it.
         const Bytes dropped = Input();
         if (!dropped.empty())
-            LogUnanswered(dropped, "the line is silent (fault)");
+            LogUnanswered(dropped, m_silenceReason.toStdString());
         return;
     }
     m_event = comEvReceive;
@@ -235,13 +235,17 @@ void EmulatorSession::Output(const Bytes &bytes)
     if (isSilent()) {
         // Commands that came in the same read as the one that silenced the line.
         reply.clear();
-        m_exchange.note = QStringLiteral("no reply: the line is silent (fault)");
+        m_exchange.note = QStringLiteral("no reply: ") + m_silenceReason;
     } else if (!m_replyChain.isEmpty()) {
         m_exchange.note = m_replyChain.run(
                 reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context}, &plan);
         // The rest of what arrived with this command meets the silent line too.
-        if (plan.silentForMs > 0)
+        if (plan.silentForMs > 0) {
             m_silentUntilMs = std::max(m_silentUntilMs, m_steadyMs() + plan.silentForMs);
+            m_silenceReason = plan.restart
+                    ? QStringLiteral("the hand control is switched off (fault)")
+                    : QStringLiteral("the line is silent (fault)");
+        }
         m_linePlan.restart = m_linePlan.restart || plan.restart;
         m_linePlan.dropClient = m_linePlan.dropClient || plan.dropClient;
     }

@@ -183,6 +183,7 @@ private:
     // has finished with what arrived.
     ReplyPlan m_linePlan;
     qint64 m_silentUntilMs = 0;
+    QString m_silenceReason; // why commands are dropped until then
     // Replies, or their pieces, that a stage holds back, in the order they go out.
     struct HeldPiece
     {
