@@ -49,11 +49,15 @@ bool readSettingOptions(const QCommandLineParser &parser, EmulatorSettings &valu
             if (!setting.hasOption() || !setting.read || setting.readLast != last
                 || !parser.isSet(setting.option))
                 continue;
-            const QString text = setting.kind == Setting::Kind::Flag ? setting.flagText
-                                                                     : parser.value(setting.option);
-            if (const std::optional<SettingProblem> problem = setting.read(values, text)) {
-                usageError(problem->describe(QStringLiteral("--") + setting.option));
-                return false;
+            QStringList texts {setting.kind == Setting::Kind::Flag ? setting.flagText
+                                                                   : parser.value(setting.option)};
+            if (setting.repeatable)
+                texts = parser.values(setting.option);
+            for (const QString &text : texts) {
+                if (const std::optional<SettingProblem> problem = setting.read(values, text)) {
+                    usageError(problem->describe(QStringLiteral("--") + setting.option));
+                    return false;
+                }
             }
         }
     }
@@ -70,6 +74,8 @@ void takeSettings(const EmulatorSettings &values, HeadlessOptions &options)
     options.takeoverAfterMs = qint64(values.tcpTakeoverSeconds * 1000);
     options.lineTiming = values.lineTiming;
     options.busDelay = std::chrono::milliseconds(values.busDelayMs);
+    options.faults = values.faults;
+    options.faultSeed = values.faultSeed;
 }
 
 } // namespace

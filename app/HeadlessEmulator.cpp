@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include <random>
+
 #include <fcntl.h>
 
 namespace tqx {
@@ -153,6 +155,17 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     m_output->write(
             m_port.listeningText(m_session.portName(), m_session.publishedLink()).toStdString()
             + '\n');
+    if (!m_options.faults.empty()) {
+        const std::uint64_t seed = m_options.faultSeed.value_or(
+                (std::uint64_t(std::random_device()()) << 32) | std::random_device()());
+        m_session.setFaults(m_options.faults, seed);
+        QStringList rules;
+        for (const FaultRule &rule : m_options.faults)
+            rules << rule.text;
+        writeEvent(QStringLiteral("faults: %1 (--seed %2 repeats them)")
+                           .arg(rules.join(QStringLiteral(", ")))
+                           .arg(seed));
+    }
     return Success;
 }
 
@@ -172,8 +185,12 @@ void HeadlessEmulator::writeExchange(const Exchange &exchange)
                 m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command, exchange.reply));
     } else {
         const ExchangeDecoder decoder(exchange.context);
+        std::string meaning = decoder.exchange(exchange.command, exchange.reply);
+        // A changed reply means what the stages made of it, and says so.
+        if (!exchange.note.isEmpty())
+            meaning += "; " + exchange.note.toStdString();
         writeText(m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command, exchange.reply,
-                                        decoder.exchange(exchange.command, exchange.reply)));
+                                        meaning));
     }
     if (!exchange.note.isEmpty())
         writeEvent(QStringLiteral("the reply to %1 went through the reply stages: %2")

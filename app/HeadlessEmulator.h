@@ -4,6 +4,7 @@
 #include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
+#include "session/FaultRule.h"
 #include "session/LineTiming.h"
 #include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
@@ -11,8 +12,11 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tqx {
 
@@ -32,6 +36,9 @@ struct HeadlessOptions
     // How fast replies go out, and with real timing how long a P command waits for the bus.
     LineTiming lineTiming = LineTiming::Fast;
     std::chrono::milliseconds busDelay {BusDelay::defaultMs};
+    // Faults on purpose, and the seed of their random choices (none: one drawn and said).
+    std::vector<FaultRule> faults;
+    std::optional<std::uint64_t> faultSeed;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window

@@ -10,6 +10,8 @@ LogModel::LogModel(QObject *parent, std::size_t maxLines)
 {
 }
 
+QColor LogModel::changedReplyColour() { return QColor(0xB0, 0x3A, 0x00); }
+
 int LogModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_lines.size());
@@ -30,6 +32,8 @@ QVariant LogModel::data(const QModelIndex &index, int role) const
             tip += QLatin1Char('\n') + note;
         return tip;
     }
+    if (role == Qt::ForegroundRole && m_lines[std::size_t(index.row())].noteKey != 0)
+        return changedReplyColour();
     return {};
 }
 

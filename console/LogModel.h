@@ -4,6 +4,7 @@
 #include "emulation/ExchangeDecoder.h"
 
 #include <QAbstractListModel>
+#include <QColor>
 
 #include <cstdint>
 #include <deque>
@@ -22,6 +23,9 @@ class LogModel : public QAbstractListModel
 
 public:
     static constexpr std::size_t defaultMaxLines = 100'000;
+    // The text colour of a reply the reply stages changed (a fault, for a test of a client), so
+    // that it stands out from the replies the client got as they were.
+    static QColor changedReplyColour();
 
     explicit LogModel(QObject *parent = nullptr, std::size_t maxLines = defaultMaxLines);
 

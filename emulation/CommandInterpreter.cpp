@@ -35,7 +35,7 @@ void CommandInterpreter::frmMain_Comm_OnComm()
     if (m_profile == Profile::Basic)
         frameFirstCommand(m_basic, received);
     else
-        frameEveryCommand(m_handControl, received);
+        frameEveryCommand(*m_handControl, received);
 
     m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
@@ -179,14 +179,23 @@ void CommandInterpreter::setProfile(Profile profile)
 
 DecodeContext CommandInterpreter::decodeContext() const
 {
-    const HandControlSettings &settings = m_handControl.settings();
+    const HandControlSettings &settings = m_handControl->settings();
     return {m_profile, settings.isEquatorialMount(), settings.versionFormat == VersionFormat::Hex,
-            m_handControl.isFirmware528()};
+            m_handControl->isFirmware528()};
 }
 
 bool CommandInterpreter::setHandControlSettings(const HandControlSettings &settings)
 {
-    return m_handControl.setSettings(settings);
+    return m_handControl->setSettings(settings);
+}
+
+void CommandInterpreter::restart()
+{
+    resetBuffer();
+    m_basic.mount().setStartValues();
+    const HandControlSettings settings = m_handControl->settings();
+    m_handControl = std::make_unique<HandControl>(m_clocks);
+    m_handControl->setSettings(settings);
 }
 
 void CommandInterpreter::appendToBuffer(const Bytes &received)

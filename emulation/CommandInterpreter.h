@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tqx {
@@ -53,13 +54,18 @@ public:
     // is the index of the next line of its log. The buffer and the mount state stay.
     void clearLogs();
 
+    // Switched off and on: the buffer emptied and both profiles' hand controls back in their
+    // start state, with the settings they had. The logs and counts are the console's, not the
+    // hand control's, and stay.
+    void restart();
+
     // The command set, from the next command on. Each profile keeps its own mount state.
     void setProfile(Profile profile);
     Profile profile() const { return m_profile; }
     // The full profile's firmware, mount and accessories. False, and nothing changed, when the
     // version text is refused by HandControlSettings::versionError.
     bool setHandControlSettings(const HandControlSettings &settings);
-    const HandControlSettings &handControlSettings() const { return m_handControl.settings(); }
+    const HandControlSettings &handControlSettings() const { return m_handControl->settings(); }
     // A buffer holding unanswered bytes for this long is reset and logged; 0 (the start value)
     // never resets. Both profiles.
     void setAutoResetAfter(std::int64_t ms) { m_watch.setAutoResetAfter(ms); }
@@ -79,7 +85,7 @@ public:
     MountState &mount() { return m_basic.mount(); }
     const MountState &mount() const { return m_basic.mount(); }
     // The full profile's hand control and its mount.
-    const HandControl &handControl() const { return m_handControl; }
+    const HandControl &handControl() const { return *m_handControl; }
     // What a decoder needs to know to read the exchanges answered now.
     DecodeContext decodeContext() const;
 
@@ -99,7 +105,8 @@ private:
     Clocks m_clocks;
     Profile m_profile = Profile::Basic;
     BasicHandControl m_basic {m_display};
-    HandControl m_handControl {m_clocks};
+    // Held apart, so that a restart can make a new one: its parts refer to one another.
+    std::unique_ptr<HandControl> m_handControl = std::make_unique<HandControl>(m_clocks);
     BufferWatch m_watch;
     std::optional<std::int64_t> m_eventTimeMs; // the time of the event being handled, once read
     Bytes m_commandBuffer;

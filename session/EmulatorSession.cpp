@@ -1,11 +1,14 @@
 #include "session/EmulatorSession.h"
 
+#include "session/FaultStage.h"
 #include "session/Logging.h"
-
 #include "session/PortNames.h"
 #include "session/VirtualPort.h"
 
 #include <QDateTime>
+
+#include <algorithm>
+#include <chrono>
 
 namespace tqx {
 
@@ -13,6 +16,12 @@ namespace {
 // How often the interpreter looks at what waits on time: a quiet gap after an unknown command, a
 // blocked buffer's automatic reset.
 constexpr int pollIntervalMs = 50;
+
+qint64 steadyNowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 QString fromStd(const std::string &text)
 {
@@ -24,6 +33,7 @@ EmulatorSession::EmulatorSession(QObject *parent)
     : QObject(parent)
     , m_portNameMapper(platformPortName)
     , m_pacer([this](const QByteArray &bytes) { return writeToTransport(bytes); })
+    , m_steadyMs(steadyNowMs)
 {
     // The session is the interpreter's port and display (private bases, known only here).
     SerialControl &port = *this;
@@ -32,6 +42,8 @@ EmulatorSession::EmulatorSession(QObject *parent)
     m_interpreter->mount().setStartValues();
     m_pollTimer.setInterval(pollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, [this] { m_interpreter->poll(); });
+    m_heldTimer.setSingleShot(true);
+    connect(&m_heldTimer, &QTimer::timeout, this, &EmulatorSession::sendHeldReplies);
 }
 
 EmulatorSession::~EmulatorSession()
@@ -121,6 +133,8 @@ bool EmulatorSession::close(QString *errorText)
 {
     m_pollTimer.stop();
     m_pacer.clear();
+    m_heldTimer.stop();
+    m_held.clear();
     if (!m_transport || !m_transport->isOpen())
         return true;
     qCDebug(lcSession).noquote() << "closing" << m_transport->description();
@@ -152,11 +166,56 @@ void EmulatorSession::resetBuffer() { m_interpreter->resetBuffer(); }
 
 void EmulatorSession::clearLogs() { m_interpreter->clearLogs(); }
 
+void EmulatorSession::setFaults(std::vector<FaultRule> rules, std::uint64_t seed)
+{
+    m_replyChain.remove(m_faults);
+    m_faults = nullptr;
+    if (rules.empty())
+        return;
+    auto stage
+            = std::make_unique<FaultStage>(std::move(rules), seed, [this] { return m_steadyMs(); });
+    m_faults = stage.get();
+    m_replyChain.append(std::move(stage));
+}
+
+void EmulatorSession::setClock(std::function<qint64()> steadyMs)
+{
+    m_steadyMs = steadyMs ? std::move(steadyMs) : std::function<qint64()>(steadyNowMs);
+}
+
+bool EmulatorSession::isSilent() const
+{
+    return m_silentUntilMs != 0 && m_steadyMs() < m_silentUntilMs;
+}
+
 void EmulatorSession::onReadyRead()
 {
+    if (isSilent()) {
+        // A silent line reads what comes and does nothing with it.
+        const Bytes dropped = Input();
+        if (!dropped.empty())
+            LogUnanswered(dropped, m_silenceReason.toStdString());
+        return;
+    }
     m_event = comEvReceive;
     m_interpreter->frmMain_Comm_OnComm();
     m_event = 0;
+    carryOut(std::exchange(m_linePlan, {}));
+}
+
+// What a fault does to the line once the replies to what arrived have been dealt with.
+void EmulatorSession::carryOut(const ReplyPlan &plan)
+{
+    if (plan.restart) {
+        // Switched off, the hand control forgets what it was doing and where it was.
+        m_interpreter->restart();
+    }
+    if (plan.dropClient && m_transport) {
+        m_held.clear();
+        if (!m_transport->dropClient())
+            emit clientNotice(QStringLiteral("a serial port has no connection of its own to "
+                                             "drop: the fault only left the reply out"));
+    }
 }
 
 void EmulatorSession::onClientLeft()
@@ -165,6 +224,7 @@ void EmulatorSession::onClientLeft()
     // the replies still on their way to this one.
     qCDebug(lcSession).noquote() << "the client left; the command buffer starts afresh";
     m_pacer.clear();
+    m_held.clear();
     m_interpreter->resetBuffer();
     emit clientLeft();
 }
@@ -188,28 +248,48 @@ void EmulatorSession::Output(const Bytes &bytes)
     Bytes &reply = m_exchange.reply;
     reply = bytes;
     m_exchange.note.clear();
-    if (!m_replyChain.isEmpty())
+    ReplyPlan plan;
+    if (isSilent()) {
+        // Commands that came in the same read as the one that silenced the line.
+        reply.clear();
+        m_exchange.note = QStringLiteral("no reply: ") + m_silenceReason;
+    } else if (!m_replyChain.isEmpty()) {
         m_exchange.note = m_replyChain.run(
-                reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context});
+                reply, {m_exchange.command, m_exchange.msecsSinceEpoch, m_exchange.context}, &plan);
+        // The rest of what arrived with this command meets the silent line too.
+        if (plan.silentForMs > 0) {
+            m_silentUntilMs = std::max(m_silentUntilMs, m_steadyMs() + plan.silentForMs);
+            m_silenceReason = plan.restart
+                    ? QStringLiteral("the hand control is switched off (fault)")
+                    : QStringLiteral("the line is silent (fault)");
+        }
+        m_linePlan.restart = m_linePlan.restart || plan.restart;
+        m_linePlan.dropClient = m_linePlan.dropClient || plan.dropClient;
+    }
     m_exchange.sent = m_transport && m_transport->canDeliver();
     if (reply.empty() || !m_exchange.sent)
         return;
-    const QByteArray out(reply.data(), static_cast<qsizetype>(reply.size()));
-    if (m_lineTiming == LineTiming::Fast && m_pacer.isIdle()) {
-        writeToTransport(out);
-        return;
-    }
-    // A client that writes faster than the line carries would grow the queue without end: past
-    // the bound its replies are not sent, and the record says so.
-    if (m_pacer.pendingBytes() + out.size() > maxPacedBytes) {
-        m_exchange.sent = false;
-        return;
-    }
     // Pass-through and motor queries go over the hand control's bus before it answers.
     const bool overTheBus = !m_exchange.command.empty() && m_exchange.command.front() == 'P';
-    m_pacer.send(out,
-                 m_lineTiming == LineTiming::Real && overTheBus ? m_busDelay
-                                                                : std::chrono::milliseconds(0));
+    if (plan.isTimed() || !m_held.empty()) {
+        hold(reply, plan);
+        return;
+    }
+    m_exchange.sent = deliver(QByteArray(reply.data(), static_cast<qsizetype>(reply.size())),
+                              overTheBus ? m_busDelay : std::chrono::milliseconds(0));
+}
+
+// Onto the line: at once, or, with real line timing or while paced bytes are still on their
+// way, at the line's pace behind them. A client that writes faster than the line carries would
+// grow that queue without end: past the bound a reply is not sent, and false says so.
+bool EmulatorSession::deliver(const QByteArray &bytes, std::chrono::milliseconds busDelay)
+{
+    if (m_lineTiming == LineTiming::Fast && m_pacer.isIdle())
+        return writeToTransport(bytes);
+    if (m_pacer.pendingBytes() + bytes.size() > maxPacedBytes)
+        return false;
+    m_pacer.send(bytes, m_lineTiming == LineTiming::Real ? busDelay : std::chrono::milliseconds(0));
+    return true;
 }
 
 bool EmulatorSession::writeToTransport(const QByteArray &bytes)
@@ -220,9 +300,46 @@ bool EmulatorSession::writeToTransport(const QByteArray &bytes)
     if (m_transport->write(bytes, &errorText))
         return true;
     m_pacer.clear();
+    m_held.clear();
     m_transport->close(nullptr);
     emit portFailed(errorText);
     return false;
+}
+
+// A held reply goes out no sooner than its delay and never before the replies answered before
+// it, so that the client reads its replies in the order of its commands.
+void EmulatorSession::hold(const Bytes &reply, const ReplyPlan &plan)
+{
+    const qint64 nowMs = m_steadyMs();
+    qint64 dueMs = nowMs + plan.delayMs;
+    if (!m_held.empty())
+        dueMs = std::max(dueMs, m_held.back().dueMs);
+    const qsizetype size = qsizetype(reply.size());
+    const qsizetype pieces = std::clamp<qsizetype>(plan.pieces, 1, size);
+    qsizetype start = 0;
+    for (qsizetype piece = 0; piece < pieces; ++piece) {
+        const qsizetype end = size * (piece + 1) / pieces;
+        m_held.push_back({dueMs, QByteArray(reply.data() + start, end - start)});
+        start = end;
+        dueMs += plan.pieceGapMs;
+    }
+    sendHeldReplies();
+}
+
+void EmulatorSession::sendHeldReplies()
+{
+    const qint64 nowMs = m_steadyMs();
+    while (!m_held.empty() && m_held.front().dueMs <= nowMs) {
+        const QByteArray bytes = std::move(m_held.front().bytes);
+        m_held.pop_front();
+        if (!m_transport || !m_transport->canDeliver()
+            || !deliver(bytes, std::chrono::milliseconds(0)))
+            m_held.clear();
+    }
+    if (m_held.empty())
+        m_heldTimer.stop();
+    else
+        m_heldTimer.start(int(std::min<qint64>(m_held.front().dueMs - nowMs, 24 * 3600 * 1000)));
 }
 
 // The command opens the exchange's record; it is reported whole once the reply has gone out.

@@ -5,6 +5,7 @@
 #include "emulation/SerialControl.h"
 #include "session/Exchange.h"
 #include "session/ExchangeJournal.h"
+#include "session/FaultRule.h"
 #include "session/LinePacer.h"
 #include "session/LineTiming.h"
 #include "session/PortSpecification.h"
@@ -17,10 +18,15 @@
 #include <QString>
 #include <QTimer>
 
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tqx {
+
+class FaultStage;
 
 // One run of the emulator: a transport (the serial port, a virtual port or a network listener),
 // the interpreter with its mount state, and the journal of every exchange. It answers on its own
@@ -104,6 +110,18 @@ public:
     // How far the paced line may fall behind a client that writes faster than it carries: about
     // a minute at 9600 bit/s. Replies beyond it are not sent, and their records say so.
     static constexpr qsizetype maxPacedBytes = 64 * 1024;
+    // The faults every reply meets from now on (see FaultRule), their random choices drawn from
+    // `seed`; none takes them away. The other stages stay as they are.
+    void setFaults(std::vector<FaultRule> rules, std::uint64_t seed);
+    // The faults in force, or null.
+    const FaultStage *faults() const { return m_faults; }
+
+    // Monotonic milliseconds, for when held-back replies go out and how long faults last
+    // (std::chrono::steady_clock by default; tests step their own).
+    void setClock(std::function<qint64()> steadyMs);
+    // Sends the held-back replies whose time has come; the session's timer calls it.
+    void sendHeldReplies();
+    qsizetype heldPieces() const { return qsizetype(m_held.size()); }
 
 signals:
     // Each answered command once its reply has gone out (or could not: `sent` says), as the
@@ -136,7 +154,11 @@ private:
     void onReadyRead();
     void onClientLeft();
     void onTransportFailed(const QString &errorText);
+    bool deliver(const QByteArray &bytes, std::chrono::milliseconds busDelay);
     bool writeToTransport(const QByteArray &bytes);
+    void hold(const Bytes &reply, const ReplyPlan &plan);
+    void carryOut(const ReplyPlan &plan);
+    bool isSilent() const;
 
     // SerialControl, over the transport.
     int CommEvent() const override { return m_event; }
@@ -172,6 +194,22 @@ private:
     int m_event = 0;
     // Ends quiet gaps and blocked buffers while the transport is open.
     QTimer m_pollTimer;
+
+    FaultStage *m_faults = nullptr; // owned by the chain
+    std::function<qint64()> m_steadyMs;
+    // What the stages planned for the line beyond the reply, carried out once the interpreter
+    // has finished with what arrived.
+    ReplyPlan m_linePlan;
+    qint64 m_silentUntilMs = 0;
+    QString m_silenceReason; // why commands are dropped until then
+    // Replies, or their pieces, that a stage holds back, in the order they go out.
+    struct HeldPiece
+    {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
+    std::deque<HeldPiece> m_held;
+    QTimer m_heldTimer;
 };
 
 } // namespace tqx

@@ -18,8 +18,10 @@ public:
     std::size_t size() const { return m_stages.size(); }
 
     // Runs every stage over `reply` in order, each on what the one before left; returns their
-    // notes in the same order, joined by "; ".
-    QString run(Bytes &reply, const ReplyContext &context) const;
+    // notes in the same order, joined by "; ". What they plan beyond the bytes goes into `plan`.
+    QString run(Bytes &reply, const ReplyContext &context, ReplyPlan *plan = nullptr) const;
+    // Takes one stage out; the others keep their order.
+    void remove(const ReplyStage *stage);
 
 private:
     std::vector<std::unique_ptr<ReplyStage>> m_stages;

@@ -383,6 +383,17 @@ void TcpTransport::endClient()
     emit clientLeft();
 }
 
+bool TcpTransport::dropClient()
+{
+    if (!m_client)
+        return false;
+    // Lingering for no time makes the close a reset rather than an orderly end.
+    const linger reset {1, 0};
+    ::setsockopt(m_client->fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    endClient();
+    return true;
+}
+
 void TcpTransport::endClientLater()
 {
     const std::uint64_t number = m_client->number;

@@ -46,6 +46,8 @@ public:
     QByteArray readAll() override;
     bool write(const QByteArray &bytes, QString *errorText) override;
     bool canDeliver() const override;
+    // Resets the client's connection: the client's next read or write fails with a reset.
+    bool dropClient() override;
     // "TCP 127.0.0.1:4030", with the port actually listened on.
     QString description() const override;
 

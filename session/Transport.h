@@ -30,6 +30,9 @@ public:
     // Whether a reply written now can go out: false when the client it was for has gone (the
     // network listener between clients), so that the reply is not logged as sent.
     virtual bool canDeliver() const { return isOpen(); }
+    // Drops the client's connection as a failing line or cable would, for a client under test:
+    // false where the transport has no connection of its own to drop (a serial port).
+    virtual bool dropClient() { return false; }
 
     // Where clients connect, for the user: "/dev/ttyUSB0", "TCP 127.0.0.1:4030".
     virtual QString description() const = 0;

@@ -167,6 +167,25 @@ bool VirtualPort::close(QString *)
     return true;
 }
 
+bool VirtualPort::dropClient()
+{
+    if (!isOpen() || !m_hasClient)
+        return false;
+    // Not while the port may be inside its own notifier's signal, which closing deletes.
+    QTimer::singleShot(0, this, [this] {
+        if (!isOpen() || !m_hasClient)
+            return;
+        close();
+        QString errorText;
+        if (!open(&errorText)) {
+            emit failed(errorText);
+            return;
+        }
+        emit clientLeft();
+    });
+    return true;
+}
+
 QByteArray VirtualPort::readAll() { return std::exchange(m_pending, {}); }
 
 bool VirtualPort::write(const QByteArray &bytes, QString *errorText)

@@ -59,6 +59,10 @@ public:
     QString description() const override { return m_clientDevice; }
     // The line settings the client gave its end, as last looked at.
     LineFormat clientFormat() const { return m_clientFormat; }
+    // Hangs up on the client, as soon as the event loop runs: this end closes, so that the
+    // client reads a hang-up (EIO), and a new device is made and published under the same link
+    // for it to open again.
+    bool dropClient() override;
 
 private:
     void onReadable();

@@ -2,11 +2,16 @@
 
 #include "emulation/HandControlSettings.h"
 #include "emulation/Profile.h"
+#include "session/FaultRule.h"
 #include "session/LineTiming.h"
 #include "session/PortSpecification.h"
 #include "session/TcpTransport.h"
 
 #include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 namespace tqx {
 
@@ -42,6 +47,10 @@ struct EmulatorSettings
     Profile profile = Profile::Basic;
     QString fullVersion = QString::fromStdString(HandControlSettings().version);
     MountSettings mount;
+    // The faults every reply meets, and the seed of their random choices (none given: one drawn
+    // at start, and said, so that the run can be repeated).
+    std::vector<FaultRule> faults;
+    std::optional<std::uint64_t> faultSeed;
 };
 
 } // namespace tqx

@@ -336,6 +336,53 @@ Setting siteSetting()
     return setting;
 }
 
+// A fault rule; each --fault adds one.
+Setting faultSetting()
+{
+    Setting setting = programOption(
+            QStringLiteral("fault"), QStringLiteral("RULE"), [](const EmulatorSettings &) {
+                return QStringLiteral("Make the replies misbehave on purpose, to test a client's "
+                                      "error handling: EFFECT[@CONDITION,...], the effects %1; "
+                                      "the conditions cmd=LETTER, bus=DEVICE:ID, nth=N, every=N, "
+                                      "count=N, p=PROBABILITY, after=TIME (none: every command). "
+                                      "Times in ms, or with s. Repeatable.")
+                        .arg(faultSyntaxSummary());
+            });
+    setting.kind = Setting::Kind::Text;
+    setting.repeatable = true;
+    setting.read
+            = [](EmulatorSettings &values, const QString &given) -> std::optional<SettingProblem> {
+        QString error;
+        const std::optional<FaultRule> rule = FaultRule::parse(given, &error);
+        if (!rule)
+            return SettingProblem {error + QLatin1Char('.'), given, true};
+        values.faults.push_back(*rule);
+        return std::nullopt;
+    };
+    return setting;
+}
+
+Setting seedSetting()
+{
+    Setting setting = programOption(
+            QStringLiteral("seed"), QStringLiteral("N"), [](const EmulatorSettings &) {
+                return QStringLiteral("The seed of the faults' random choices, so that a run can "
+                                      "be repeated with the same faults (default: one drawn at "
+                                      "start and printed).");
+            });
+    setting.kind = Setting::Kind::Integer;
+    setting.read
+            = [](EmulatorSettings &values, const QString &given) -> std::optional<SettingProblem> {
+        bool ok = false;
+        const std::uint64_t seed = given.trimmed().toULongLong(&ok, 0);
+        if (!ok)
+            return mustBe(QStringLiteral("a whole number from 0 to 18446744073709551615"), given);
+        values.faultSeed = seed;
+        return std::nullopt;
+    };
+    return setting;
+}
+
 std::vector<Setting> declareSchema()
 {
     using Bounds = HandControlSettings;
@@ -484,6 +531,8 @@ std::vector<Setting> declareSchema()
     schema.push_back(programOption(QStringLiteral("decode"), {},
                                    fixedHelp("Add a fourth column to each exchange line: what the "
                                              "command and the reply mean, in plain words.")));
+    schema.push_back(faultSetting());
+    schema.push_back(seedSetting());
     schema.push_back(programOption(
             QStringLiteral("config"), QStringLiteral("FILE"),
             fixedHelp("Read the settings from FILE first, in the form the window saves them in "

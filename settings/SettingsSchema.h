@@ -62,6 +62,8 @@ struct Setting
     QString flagText = QStringLiteral("1");
     // Read after the others on the command line: the setting it changes depends on them.
     bool readLast = false;
+    // Given more than once on the command line, each value is read in turn.
+    bool repeatable = false;
     // The option's help, with the defaults the command line starts from.
     std::function<QString(const EmulatorSettings &defaults)> help;
     // Takes `text` into `values`, or leaves them as they are and says why not.

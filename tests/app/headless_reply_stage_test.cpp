@@ -71,6 +71,9 @@ void HeadlessReplyStageTest::outputShowsTheReplyAsSent()
     QCOMPARE(fields.size(), columns);
     QCOMPARE(fields.value(1), QByteArray("E"));
     QCOMPARE(fields.value(2), QByteArray("310C,0BBB#!"));
+    // The meaning of a changed reply says what was done to it.
+    if (decode)
+        QVERIFY2(fields.value(3).endsWith("; appended !"), fields.value(3).constData());
     // The note follows its exchange line at once.
     const qsizetype at = lines.indexOf(exchanges.first());
     QVERIFY2(lines.value(at + 1).startsWith("# ")

@@ -86,6 +86,26 @@ void HeadlessTest::commandLine_data()
             << QStringList {"--headless", "--port", "virtual", "--slew-rate", "fast"} << 2
             << "--slew-rate must be degrees per second";
     // A value within its bounds lets the program go on to open the port.
+    QTest::newRow("fault with a bad argument")
+            << QStringList {"--headless", "--port", "virtual", "--fault", "cut:x"} << 2
+            << "--fault: \"x\" in \"cut:x\" must be a number of bytes";
+    QTest::newRow("the second fault names its bad condition")
+            << QStringList {"--headless", "--port",  "virtual",       "--fault",
+                            "twice",      "--fault", "noreply@when=3"}
+            << 2 << "--fault: \"when\" is no condition";
+    QTest::newRow("seed not a number")
+            << QStringList {"--headless", "--port", "virtual", "--seed", "abc"} << 2
+            << "--seed must be a whole number";
+    QTest::newRow("faults and a seed that are right") << QStringList {"--headless",
+                                                                      "--port",
+                                                                      "/nonexistent/ttyX",
+                                                                      "--fault",
+                                                                      "delay:3000+500@cmd=E",
+                                                                      "--fault",
+                                                                      "cut:4@every=3",
+                                                                      "--seed",
+                                                                      "7"}
+                                                      << 1 << "cannot open";
     QTest::newRow("periodic error")
             << QStringList {"--headless", "--port", "/nonexistent/ttyX", "--periodic-error", "30"}
             << 1 << "cannot open";

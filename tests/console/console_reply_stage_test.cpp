@@ -72,6 +72,10 @@ void ConsoleReplyStageTest::logsShowTheReplyAsSent()
     QCOMPARE(replies->index(1, 0).data().toString(), QString("q#!"));
     QCOMPARE(window.respLog().note(1), QString("appended !"));
     QVERIFY(replies->index(1, 0).data(Qt::ToolTipRole).toString().endsWith("\nappended !"));
+    // A changed reply stands out; a command does not.
+    QCOMPARE(replies->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
+             tqx::LogModel::changedReplyColour());
+    QVERIFY(!window.InputList->model()->index(1, 0).data(Qt::ForegroundRole).isValid());
     QCOMPARE(window.inputLog().note(1), QString());
     QCOMPARE(window.InputList->model()->index(1, 0).data().toString(), QString("Kq"));
 

@@ -26,6 +26,11 @@ public:
     }
     bool canDeliver() const override { return m_open && !clientGone; }
     QString description() const override { return QStringLiteral("scripted"); }
+    bool dropClient() override
+    {
+        ++drops;
+        return true;
+    }
 
     void deliver(const QByteArray &bytes)
     {
@@ -36,6 +41,7 @@ public:
     QByteArray written;
     bool refuseWrites = false;
     bool clientGone = false; // open, but nobody to send replies to
+    int drops = 0; // the times the session dropped the client's connection
 
 private:
     bool m_open = false;
