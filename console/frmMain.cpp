@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -286,6 +287,12 @@ void frmMain::buildMenu()
     BusDelayButton = FaultsMenu->addAction(QStringLiteral("Bus delay..."));
     BusDelayButton->setToolTip(QStringLiteral("How long a P command waits for the hand control's "
                                               "bus, with the line at its real pace"));
+    FaultsMenu->addSeparator();
+    AddFaultButton = FaultsMenu->addAction(QStringLiteral("Add fault..."));
+    AddFaultButton->setToolTip(QStringLiteral("A fault every matching reply meets, such as "
+                                              "delay:3000@cmd=e or cut:4@every=3"));
+    RemoveFaultsButton = FaultsMenu->addAction(QStringLiteral("Remove faults"));
+    RemoveFaultsButton->setEnabled(false);
     FaultsMenu->setToolTipsVisible(true);
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     AboutButton = HelpMenu->addAction(QStringLiteral("About TQX Orbivo Emulator"));
@@ -332,6 +339,8 @@ void frmMain::connectHandlers()
     connect(RealTimingButton, &QAction::triggered, this,
             [this] { chooseLineTiming(LineTiming::Real); });
     connect(BusDelayButton, &QAction::triggered, this, &frmMain::frmMain_BusDelayButton_Click);
+    connect(AddFaultButton, &QAction::triggered, this, &frmMain::frmMain_AddFaultButton_Click);
+    connect(RemoveFaultsButton, &QAction::triggered, this, &frmMain::removeFaults);
     // Queued, so that the message box never runs inside the port's own error signal.
     connect(Comm, &EmulatorSession::portFailed, this, &frmMain::onPortFailed, Qt::QueuedConnection);
     connect(Comm, &EmulatorSession::clientConnected, this,
@@ -650,6 +659,9 @@ void frmMain::buildStatusBar()
     LineTimingText = new QLabel(this);
     LineTimingText->hide();
     statusBar()->addPermanentWidget(LineTimingText);
+    FaultsText = new QLabel(this);
+    FaultsText->hide();
+    statusBar()->addPermanentWidget(FaultsText);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
@@ -680,9 +692,13 @@ void frmMain::updateStatusBar()
                                     .arg(SerialLine::baudRate)
                                     .arg(Comm->busDelay().count()));
     LineTimingText->setVisible(realTiming);
-    // Without clients to tell of, the line's pace is all the bar shows.
-    m_connectionBar->setHidden(!m_connectionShown && realTiming);
-    const bool shown = m_connectionShown || realTiming;
+    const QStringList faults = activeFaults();
+    FaultsText->setText(QStringLiteral("Faults: ") + faults.join(QStringLiteral(", ")));
+    FaultsText->setVisible(!faults.isEmpty());
+    const bool lineShown = realTiming || !faults.isEmpty();
+    // Without clients to tell of, the line's pace and faults are all the bar shows.
+    m_connectionBar->setHidden(!m_connectionShown && lineShown);
+    const bool shown = m_connectionShown || lineShown;
     if (shown == !statusBar()->isHidden())
         return;
     const int change = statusBar()->sizeHint().height();
@@ -718,6 +734,67 @@ void frmMain::frmMain_BusDelayButton_Click()
             int(Comm->busDelay().count()), 0, BusDelay::maxMs, 10, &ok);
     if (ok)
         setBusDelay(ms);
+}
+
+void frmMain::frmMain_AddFaultButton_Click()
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(
+            this, QStringLiteral("Add fault"),
+            QStringLiteral("A fault rule, EFFECT[:ARGS][@CONDITION,...]:\n") + faultSyntaxSummary(),
+            QLineEdit::Normal, QString(), &ok);
+    if (!ok)
+        return;
+    QString errorText;
+    if (!addFault(text, &errorText))
+        showMessage(this, errorText);
+}
+
+bool frmMain::addFault(const QString &text, QString *errorText)
+{
+    std::optional<FaultRule> rule = FaultRule::parse(text.trimmed(), errorText);
+    if (!rule)
+        return false;
+    QAction *entry = FaultsMenu->addAction(rule->text);
+    entry->setCheckable(true);
+    entry->setChecked(true);
+    entry->setToolTip(QStringLiteral("Switch this fault off or on"));
+    connect(entry, &QAction::toggled, this, &frmMain::applyFaults);
+    m_faults.push_back({std::move(*rule), entry});
+    applyFaults();
+    return true;
+}
+
+void frmMain::removeFaults()
+{
+    for (const AddedFault &fault : m_faults)
+        delete fault.entry;
+    m_faults.clear();
+    applyFaults();
+}
+
+QStringList frmMain::activeFaults() const
+{
+    QStringList texts;
+    for (const AddedFault &fault : m_faults) {
+        if (fault.entry->isChecked())
+            texts << fault.rule.text;
+    }
+    return texts;
+}
+
+void frmMain::applyFaults()
+{
+    if (m_faultSeed == 0)
+        m_faultSeed = QRandomGenerator::global()->generate64() | 1;
+    std::vector<FaultRule> rules;
+    for (const AddedFault &fault : m_faults) {
+        if (fault.entry->isChecked())
+            rules.push_back(fault.rule);
+    }
+    Comm->setFaults(std::move(rules), m_faultSeed);
+    RemoveFaultsButton->setEnabled(!m_faults.empty());
+    updateStatusBar();
 }
 
 void frmMain::frmMain_ClearButton_Click()

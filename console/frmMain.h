@@ -10,6 +10,7 @@
 #include "reference/frmRS232.h"
 #include "reference/frmTQXcommands.h"
 #include "session/EmulatorSession.h"
+#include "session/FaultRule.h"
 #include "session/PortSpecification.h"
 
 #include <QMainWindow>
@@ -79,6 +80,9 @@ public:
     QAction *FastTimingButton = nullptr;
     QAction *RealTimingButton = nullptr;
     QAction *BusDelayButton = nullptr;
+    // Faults on purpose: each rule the user added, switched on and off by its checkable entry.
+    QAction *AddFaultButton = nullptr;
+    QAction *RemoveFaultsButton = nullptr;
     QMenu *HelpMenu = nullptr;
     QAction *AboutButton = nullptr;
     QAction *HelpCommandsButton = nullptr;
@@ -94,6 +98,7 @@ public:
     QLineEdit *VirtualLinkText = nullptr;
     // While the line runs at its real pace: so, and the bus's delay, in the status bar.
     QLabel *LineTimingText = nullptr;
+    QLabel *FaultsText = nullptr;
 
     // The program's version text, offered to the other windows.
     QString ProgramVersion;
@@ -141,8 +146,27 @@ public:
     // From the next reply on; shown in the status bar and kept for the next run.
     void chooseLineTiming(LineTiming timing);
     void setBusDelay(int ms);
+    // Asks for a fault rule and adds it, switched on.
+    void frmMain_AddFaultButton_Click();
+    // Adds a rule as the user wrote it, switched on; false, with the reason, when it is not a
+    // rule. The faults in force change at once, while running too.
+    bool addFault(const QString &text, QString *errorText);
+    void removeFaults();
+    // The rules switched on, as written.
+    QStringList activeFaults() const;
     // The command set, from the next command on; the version box shows the profile's version.
     void chooseProfile(Profile profile);
+
+    // The rules the user added, in the order added, each with its entry in the Faults menu.
+    struct AddedFault
+    {
+        FaultRule rule;
+        QAction *entry;
+    };
+    std::vector<AddedFault> m_faults;
+    // Drawn once, so that switching rules on and off does not change the others' choices.
+    std::uint64_t m_faultSeed = 0;
+    void applyFaults();
 
     // Every exchange since the last Clear, with its time.
     ExchangeJournal &journal() { return *Comm->journal(); }

@@ -1,4 +1,5 @@
-// The window's Faults menu: the line's pace switched while running, and shown in the status bar.
+// The window's Faults menu: the line's pace and fault rules switched while running, and shown in
+// the status bar.
 
 #include "console/frmMain.h"
 #include "session/EmulatorSession.h"
@@ -33,6 +34,9 @@ private slots:
     void lineTimingIsShownWhileReal();
     void switchingWhileRunningKeepsTheReplies();
     void choicesOutliveTheRun();
+    void faultRulesAreAddedAndRefused_data();
+    void faultRulesAreAddedAndRefused();
+    void faultsSwitchOnAndOffWhileRunning();
 
 private:
     std::unique_ptr<QTemporaryDir> m_config;
@@ -126,6 +130,73 @@ void FaultsMenuTest::choicesOutliveTheRun()
     QCOMPARE(window.Comm->lineTiming(), LineTiming::Real);
     QCOMPARE(window.Comm->busDelay(), std::chrono::milliseconds(400));
     QVERIFY(!window.statusBar()->isHidden());
+}
+
+void FaultsMenuTest::faultRulesAreAddedAndRefused_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("added");
+    QTest::addColumn<QString>("problem"); // a part of the message when refused
+    QTest::newRow("cut") << "cut:4@every=3" << true << "";
+    QTest::newRow("spaces around") << "  noreply@cmd=e  " << true << "";
+    QTest::newRow("unknown effect") << "explode" << false << "explode";
+    QTest::newRow("bad argument") << "cut:x" << false << "\"x\"";
+    QTest::newRow("empty") << "" << false << "";
+}
+
+void FaultsMenuTest::faultRulesAreAddedAndRefused()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, added);
+    QFETCH(QString, problem);
+    frmMain window;
+    QString errorText;
+    QCOMPARE(window.addFault(text, &errorText), added);
+    QCOMPARE(window.activeFaults(), added ? QStringList {text.trimmed()} : QStringList());
+    QCOMPARE(window.RemoveFaultsButton->isEnabled(), added);
+    QCOMPARE(!window.statusBar()->isHidden(), added);
+    if (added) {
+        QCOMPARE(window.FaultsText->text(), "Faults: " + text.trimmed());
+        QVERIFY(window.Comm->faults());
+    } else {
+        QVERIFY(!errorText.isEmpty());
+        QVERIFY2(errorText.contains(problem), qPrintable(errorText));
+    }
+}
+
+// A client sees a fault from the next reply on, and whole replies again once it is switched off
+// or removed.
+void FaultsMenuTest::faultsSwitchOnAndOffWhileRunning()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    frmMain window;
+    const QString path = pty.slavePath();
+    window.Comm->setPortNameMapper(
+            [path](int number) { return number == 3 ? path : tqx::platformPortName(number); });
+    window.ComCombo->setCurrentIndex(2);
+    window.StartButton->click();
+    QVERIFY(window.PortIsOpen);
+
+    QString errorText;
+    QVERIFY2(window.addFault("extra-after:X@cmd=K", &errorText), qPrintable(errorText));
+    pty.write("Ka");
+    QCOMPARE(pty.read(3), QByteArray("a#X"));
+    QAction *entry = window.FaultsMenu->actions().last();
+    QCOMPARE(entry->text(), QString("extra-after:X@cmd=K"));
+    entry->trigger(); // off
+    QVERIFY(window.activeFaults().isEmpty());
+    pty.write("Kb");
+    QCOMPARE(pty.read(2), QByteArray("b#"));
+    entry->trigger(); // on again
+    pty.write("Kc");
+    QCOMPARE(pty.read(3), QByteArray("c#X"));
+    window.RemoveFaultsButton->trigger();
+    QVERIFY(window.activeFaults().isEmpty());
+    QVERIFY(window.statusBar()->isHidden());
+    pty.write("Kd");
+    QCOMPARE(pty.read(2), QByteArray("d#"));
+    window.StartButton->click();
 }
 
 QTEST_MAIN(FaultsMenuTest)
