@@ -116,7 +116,7 @@ void FaultClientsTest::clientSeesEachFault()
     program.start(TQX_EXECUTABLE,
                   {"--headless", "--port", port, "--seed", "1", "--fault", "delay:3000@nth=1",
                    "--fault", "cut:4@nth=2", "--fault", "silent:3500@nth=3", "--fault",
-                   "drop@nth=5"});
+                   "drop@nth=5", "--fault", "noreply@nth=9", "--fault", "power-cycle:3000@nth=10"});
     QVERIFY(program.waitForStarted());
     QDeadlineTimer deadline(10000);
     while (!program.canReadLine() && !deadline.hasExpired())
@@ -165,6 +165,19 @@ void FaultClientsTest::clientSeesEachFault()
     QVERIFY(QTest::qWaitFor([&] { return (client = connectClient()) >= 0; }, 5000));
     read = ask(client, "Kq", 2);
     QCOMPARE(read.bytes, QByteArray("q#"));
+
+    // No reply: the client gives up on the command and goes on.
+    QCOMPARE(ask(client, "R1111,2222", 1).bytes, QByteArray("#"));
+    QCOMPARE(ask(client, "E", 10).bytes, QByteArray("1111,2222#"));
+    read = ask(client, "Kn", 2);
+    QCOMPARE(read.ending, Ending::TimedOut);
+    QCOMPARE(read.bytes, QByteArray());
+
+    // Power cycle: silent while switched off, then back in the start state.
+    read = ask(client, "Kp", 2);
+    QCOMPARE(read.ending, Ending::TimedOut);
+    QCOMPARE(read.bytes, QByteArray());
+    QVERIFY(QTest::qWaitFor([&] { return ask(client, "E", 10).bytes == "310C,0BBB#"; }, 10000));
     ::close(client);
 
     program.terminate();
