@@ -3,7 +3,7 @@
 #include "app/HeadlessEmulator.h"
 #include "app/TerminationSignals.h"
 #include "generated/ProgramVersion.h"
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 #include "settings/SettingsSchema.h"
 #include "settings/SettingsStore.h"
 
@@ -145,7 +145,7 @@ int runCommandLine(int argc, char *argv[])
     options.port = parser.value(QStringLiteral("port"));
     if (options.port.trimmed().isEmpty()) {
         std::fprintf(stderr, "tqx-orbivo-emulator: --port needs a port name: %s.\nTry --help.\n",
-                     qPrintable(PortSpecification::waysInText()));
+                     qPrintable(PortChoice::waysInText()));
         return HeadlessEmulator::UsageError;
     }
     EmulatorSettings values = defaults;

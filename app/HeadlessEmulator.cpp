@@ -103,8 +103,7 @@ void HeadlessEmulator::reportUnwritten(const LineWriter &writer)
 bool HeadlessEmulator::configurePort()
 {
     QString errorText;
-    const std::optional<PortSpecification> port
-            = PortSpecification::parse(m_options.port, &errorText);
+    const std::optional<PortChoice> port = PortChoice::parse(m_options.port, &errorText);
     if (!port) {
         reportError(QStringLiteral("--port %1: %2").arg(m_options.port.trimmed(), errorText));
         return false;

@@ -6,7 +6,7 @@
 #include "session/EmulatorSession.h"
 #include "session/FaultRule.h"
 #include "session/LineTiming.h"
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 #include "session/TcpTransport.h"
 
 #include <QObject>
@@ -22,7 +22,7 @@ namespace tqx {
 
 struct HeadlessOptions
 {
-    QString port; // as PortSpecification reads it, e.g. "Com 1", "virtual", "tcp:[ADDRESS:]PORT"
+    QString port; // as PortChoice reads it, e.g. "Com 1", "virtual", "tcp:[ADDRESS:]PORT"
     Bytes versionReply = "22"; // the basic profile's reply to V
     QString logPath; // empty: no log file
     Profile profile = Profile::Basic;
@@ -87,7 +87,7 @@ private:
     std::unique_ptr<LineWriter> m_output;
     std::unique_ptr<LineWriter> m_log;
     ExchangeLine m_exchangeLine;
-    PortSpecification m_port; // as read from the options at start()
+    PortChoice m_port; // as read from the options at start()
     EmulatorSession m_session;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 #include "widgets/DialogSink.h"
 
 #include <QDialog>
@@ -18,13 +18,10 @@ namespace tqx {
 // Where the network listener listens.
 struct TcpEndpoint
 {
-    QString address = PortSpecification::defaultTcpAddress().toString();
-    quint16 port = PortSpecification::defaultTcpPort;
+    QString address = PortChoice::defaultTcpAddress().toString();
+    quint16 port = PortChoice::defaultTcpPort;
 
-    PortSpecification listener() const
-    {
-        return PortSpecification::tcp(QHostAddress(address), port);
-    }
+    PortChoice listener() const { return PortChoice::tcp(QHostAddress(address), port); }
 };
 
 // The small dialog that sets the network listener's address and port. Another address than the

@@ -39,7 +39,7 @@ namespace {
 
 // Each entry of the port list carries the port it names; the eight numbered ones also carry
 // their number as their item data, as they always have.
-constexpr int portSpecificationRole = Qt::UserRole + 1;
+constexpr int portChoiceRole = Qt::UserRole + 1;
 
 // Colour numbers of the console (low byte red, then green, then blue).
 constexpr std::uint32_t startColor = 11599792; // light green
@@ -365,11 +365,10 @@ void frmMain::frmMain_Form_Load()
 // the platform can make one, and the network listener.
 void frmMain::fillPortList()
 {
-    for (const PortSpecification &port : PortSpecification::portList()) {
-        const bool isNumbered = port.kind() == PortSpecification::Kind::Numbered;
+    for (const PortChoice &port : PortChoice::portList()) {
+        const bool isNumbered = port.kind() == PortChoice::Kind::Numbered;
         ComCombo->addItem(port.listEntry(), isNumbered ? QVariant(port.portNumber()) : QVariant());
-        ComCombo->setItemData(ComCombo->count() - 1, QVariant::fromValue(port),
-                              portSpecificationRole);
+        ComCombo->setItemData(ComCombo->count() - 1, QVariant::fromValue(port), portChoiceRole);
     }
     connect(ComCombo, &QComboBox::activated, this, &frmMain::onPortActivated);
     // Names longer than the narrow box are read in full in the open list, and from their start
@@ -383,15 +382,15 @@ void frmMain::fillPortList()
 // Choosing the network listener asks where it listens; cancelling keeps what was set before.
 void frmMain::onPortActivated(int index)
 {
-    if (portAt(index).kind() != PortSpecification::Kind::Tcp)
+    if (portAt(index).kind() != PortChoice::Kind::Tcp)
         return;
     if (const std::optional<TcpEndpoint> chosen = TcpPortDialog::ask(this, m_tcpEndpoint))
         setTcpEndpoint(*chosen);
 }
 
-PortSpecification frmMain::portAt(int index) const
+PortChoice frmMain::portAt(int index) const
 {
-    return ComCombo->itemData(index, portSpecificationRole).value<PortSpecification>();
+    return ComCombo->itemData(index, portChoiceRole).value<PortChoice>();
 }
 
 // The network listener's entry listens where the dialog last said.
@@ -399,9 +398,8 @@ void frmMain::setTcpEndpoint(const TcpEndpoint &endpoint)
 {
     m_tcpEndpoint = endpoint;
     for (int index = 0; index < ComCombo->count(); ++index) {
-        if (portAt(index).kind() == PortSpecification::Kind::Tcp)
-            ComCombo->setItemData(index, QVariant::fromValue(endpoint.listener()),
-                                  portSpecificationRole);
+        if (portAt(index).kind() == PortChoice::Kind::Tcp)
+            ComCombo->setItemData(index, QVariant::fromValue(endpoint.listener()), portChoiceRole);
     }
 }
 
@@ -525,7 +523,7 @@ void frmMain::frmMain_StartButton_Click()
 {
     if (!PortIsOpen) {
         QString errorText;
-        const std::optional<PortSpecification> port = chosenPort(&errorText);
+        const std::optional<PortChoice> port = chosenPort(&errorText);
         if (!port) {
             showMessage(this, errorText);
             return;
@@ -639,7 +637,7 @@ void frmMain::onClientLeft()
 
 // The selected entry's port, or the port a typed name names (a pseudo-terminal such as
 // /dev/pts/7, a socat device, "tcp:5000"); nothing, with the reason, when there is neither.
-std::optional<PortSpecification> frmMain::chosenPort(QString *errorText) const
+std::optional<PortChoice> frmMain::chosenPort(QString *errorText) const
 {
     if (const int index = selectedPortIndex(); index >= 0)
         return portAt(index);
@@ -647,7 +645,7 @@ std::optional<PortSpecification> frmMain::chosenPort(QString *errorText) const
         *errorText = QStringLiteral("No port is selected: choose one from the list.");
         return std::nullopt;
     }
-    return PortSpecification::parse(ComCombo->currentText(), errorText);
+    return PortChoice::parse(ComCombo->currentText(), errorText);
 }
 
 void frmMain::buildStatusBar()
@@ -670,7 +668,7 @@ void frmMain::buildStatusBar()
 // and copyable, below the console; a serial line's clients are at its other end.
 void frmMain::showConnectionBar(bool running)
 {
-    using Access = PortSpecification::ClientAccess;
+    using Access = PortChoice::ClientAccess;
     const Access access
             = running && Comm->port() ? Comm->port()->clientAccess() : Access::OtherEndOfTheLine;
     const bool shown = access != Access::OtherEndOfTheLine;

@@ -11,7 +11,7 @@
 #include "reference/frmTQXcommands.h"
 #include "session/EmulatorSession.h"
 #include "session/FaultRule.h"
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -200,8 +200,8 @@ private:
     void buildStatusBar();
     void fillPortList();
     void selectSavedPort(const ConsoleSettingsValues &values);
-    PortSpecification portAt(int index) const;
-    std::optional<PortSpecification> chosenPort(QString *errorText) const;
+    PortChoice portAt(int index) const;
+    std::optional<PortChoice> chosenPort(QString *errorText) const;
     void setTcpEndpoint(const TcpEndpoint &endpoint);
     void showConnectionBar(bool running);
     // Shows the status bar while it has something to show: where clients connect, or a line

@@ -55,7 +55,7 @@ EmulatorSession::~EmulatorSession()
         m_transport->disconnect(this);
 }
 
-void EmulatorSession::setPort(const PortSpecification &port) { m_port = port; }
+void EmulatorSession::setPort(const PortChoice &port) { m_port = port; }
 
 void EmulatorSession::setTransport(Transport *transport)
 {

@@ -8,7 +8,7 @@
 #include "session/FaultRule.h"
 #include "session/LinePacer.h"
 #include "session/LineTiming.h"
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 #include "session/ReplyChain.h"
 #include "session/TcpTransport.h"
 #include "session/Transport.h"
@@ -37,17 +37,17 @@ class EmulatorSession : public QObject, private SerialControl, private ConsoleDi
     Q_OBJECT
 
 public:
-    using PortNameMapper = PortSpecification::PortNameMapper;
+    using PortNameMapper = PortChoice::PortNameMapper;
 
     explicit EmulatorSession(QObject *parent = nullptr);
     ~EmulatorSession() override;
 
-    // The way in to open next: the port a specification names, or a transport of the caller's
+    // The way in to open next: the port a choice names, or a transport of the caller's
     // (the session takes it over).
-    void setPort(const PortSpecification &port);
+    void setPort(const PortChoice &port);
     void setTcpPort(const QHostAddress &address, quint16 port)
     {
-        setPort(PortSpecification::tcp(address, port));
+        setPort(PortChoice::tcp(address, port));
     }
     // How long a network client must have been silent for a new one to take over; 0 never.
     void setTcpTakeoverAfter(std::int64_t ms) { m_tcpTakeoverAfterMs = ms; }
@@ -56,7 +56,7 @@ public:
     void setPortNameMapper(PortNameMapper mapper);
 
     // The port set last; none while the transport is the caller's.
-    const std::optional<PortSpecification> &port() const { return m_port; }
+    const std::optional<PortChoice> &port() const { return m_port; }
     // The serial port's system name, or while open the device or address clients use.
     QString portName() const;
     // While open: the transport's own description of where clients connect.
@@ -178,7 +178,7 @@ private:
     Bytes ReadVerText() const override { return m_versionReply; }
     void LogUnanswered(const Bytes &bytes, const std::string &reason) override;
 
-    std::optional<PortSpecification> m_port = PortSpecification();
+    std::optional<PortChoice> m_port = PortChoice();
     std::int64_t m_tcpTakeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
     PortNameMapper m_portNameMapper;
     std::unique_ptr<Transport> m_transport;

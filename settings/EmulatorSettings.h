@@ -4,7 +4,7 @@
 #include "emulation/Profile.h"
 #include "session/FaultRule.h"
 #include "session/LineTiming.h"
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 #include "session/TcpTransport.h"
 
 #include <QString>
@@ -35,8 +35,8 @@ struct EmulatorSettings
     // name, or the virtual port); empty otherwise.
     QString portName;
     // The network listener's address and port.
-    QString tcpAddress = PortSpecification::defaultTcpAddress().toString();
-    int tcpPort = PortSpecification::defaultTcpPort;
+    QString tcpAddress = PortChoice::defaultTcpAddress().toString();
+    int tcpPort = PortChoice::defaultTcpPort;
     // How long a network client must have been silent for a new one to take over; 0 never.
     double tcpTakeoverSeconds = double(TcpTransport::defaultTakeoverAfterMs) / 1000;
     // How fast replies go out, and with real timing how long a P command waits for the bus.

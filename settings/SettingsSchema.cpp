@@ -1,6 +1,6 @@
 #include "settings/SettingsSchema.h"
 
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 
 #include <cmath>
 #include <initializer_list>
@@ -396,7 +396,7 @@ std::vector<Setting> declareSchema()
                                       "new pseudo-terminal, or tcp:[ADDRESS:]PORT for a network "
                                       "listener (%1 unless ADDRESS is given; tcp:0 picks a free "
                                       "port).")
-                        .arg(PortSpecification::defaultTcpAddress().toString());
+                        .arg(PortChoice::defaultTcpAddress().toString());
             }));
     schema.push_back(versionReplySetting());
     schema.push_back(words<Profile>(

@@ -17,7 +17,8 @@ void loadSettings(const QSettings &store, EmulatorSettings &values)
             const QString text = store.value(setting.key).toString();
             // A damaged value keeps its default; the log says which.
             if (const auto problem = setting.read(values, text))
-                qCDebug(lcSettings).noquote() << "kept the default of" << setting.key << "for" << text;
+                qCDebug(lcSettings).noquote()
+                        << "kept the default of" << setting.key << "for" << text;
         }
     }
 }

@@ -2,21 +2,21 @@
 // as, the text it prints back, the errors for texts that name no port, the defaults, and what each
 // kind of port makes and says.
 
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 #include "session/SerialTransport.h"
 #include "session/TcpTransport.h"
 #include "session/VirtualPort.h"
 
 #include <QTest>
 
-using tqx::PortSpecification;
-using Kind = PortSpecification::Kind;
-using Access = PortSpecification::ClientAccess;
+using tqx::PortChoice;
+using Kind = PortChoice::Kind;
+using Access = PortChoice::ClientAccess;
 
-Q_DECLARE_METATYPE(PortSpecification::Kind)
-Q_DECLARE_METATYPE(PortSpecification::ClientAccess)
+Q_DECLARE_METATYPE(PortChoice::Kind)
+Q_DECLARE_METATYPE(PortChoice::ClientAccess)
 
-class PortSpecificationTest : public QObject
+class PortChoiceParseTest : public QObject
 {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ private slots:
     void wording();
 };
 
-void PortSpecificationTest::parse_data()
+void PortChoiceParseTest::parse_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<Kind>("kind");
@@ -64,23 +64,23 @@ void PortSpecificationTest::parse_data()
 }
 
 // Each text reads as its kind, prints as the canonical text, and that text reads back the same.
-void PortSpecificationTest::parse()
+void PortChoiceParseTest::parse()
 {
     QFETCH(QString, text);
     QFETCH(Kind, kind);
     QFETCH(QString, printed);
 
     QString errorText;
-    const std::optional<PortSpecification> port = PortSpecification::parse(text, &errorText);
+    const std::optional<PortChoice> port = PortChoice::parse(text, &errorText);
     QVERIFY2(port, qPrintable(errorText));
     QCOMPARE(port->kind(), kind);
     QCOMPARE(port->toString(), printed);
-    const std::optional<PortSpecification> again = PortSpecification::parse(printed, &errorText);
+    const std::optional<PortChoice> again = PortChoice::parse(printed, &errorText);
     QVERIFY2(again, qPrintable(errorText));
     QVERIFY(*again == *port);
 }
 
-void PortSpecificationTest::badText_data()
+void PortChoiceParseTest::badText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("error");
@@ -110,90 +110,90 @@ void PortSpecificationTest::badText_data()
             << "\"x4030\" is not a TCP port number (0 to 65535)";
 }
 
-void PortSpecificationTest::badText()
+void PortChoiceParseTest::badText()
 {
     QFETCH(QString, text);
     QFETCH(QString, error);
 
     QString errorText;
-    QVERIFY(!PortSpecification::parse(text, &errorText));
+    QVERIFY(!PortChoice::parse(text, &errorText));
     QCOMPARE(errorText, error);
     // Callers that only want to know may leave the reason out.
-    QVERIFY(!PortSpecification::parse(text, nullptr));
+    QVERIFY(!PortChoice::parse(text, nullptr));
 }
 
-void PortSpecificationTest::print_data()
+void PortChoiceParseTest::print_data()
 {
-    QTest::addColumn<PortSpecification>("port");
+    QTest::addColumn<PortChoice>("port");
     QTest::addColumn<QString>("printed");
     QTest::addColumn<QString>("listEntry");
 
-    QTest::newRow("numbered") << PortSpecification::numbered(5) << "Com 5"
+    QTest::newRow("numbered") << PortChoice::numbered(5) << "Com 5"
                               << "Com 5";
-    QTest::newRow("system port") << PortSpecification::system("/dev/ttyS0") << "/dev/ttyS0"
+    QTest::newRow("system port") << PortChoice::system("/dev/ttyS0") << "/dev/ttyS0"
                                  << "/dev/ttyS0";
-    QTest::newRow("virtual") << PortSpecification::virtualPort() << "virtual"
+    QTest::newRow("virtual") << PortChoice::virtualPort() << "virtual"
                              << "Virtual port";
-    QTest::newRow("network, default") << PortSpecification::tcp() << "tcp:4030"
+    QTest::newRow("network, default") << PortChoice::tcp() << "tcp:4030"
                                       << "Network (TCP)";
     QTest::newRow("network, LAN address")
-            << PortSpecification::tcp(QHostAddress("192.168.1.20"), 23) << "tcp:192.168.1.20:23"
+            << PortChoice::tcp(QHostAddress("192.168.1.20"), 23) << "tcp:192.168.1.20:23"
             << "Network (TCP)";
     QTest::newRow("network, link-local IPv6")
-            << PortSpecification::tcp(QHostAddress("fe80::1"), 4030) << "tcp:[fe80::1]:4030"
+            << PortChoice::tcp(QHostAddress("fe80::1"), 4030) << "tcp:[fe80::1]:4030"
             << "Network (TCP)";
 }
 
-void PortSpecificationTest::print()
+void PortChoiceParseTest::print()
 {
-    QFETCH(PortSpecification, port);
+    QFETCH(PortChoice, port);
     QFETCH(QString, printed);
     QFETCH(QString, listEntry);
 
     QCOMPARE(port.toString(), printed);
     QCOMPARE(port.listEntry(), listEntry);
-    const std::optional<PortSpecification> again = PortSpecification::parse(printed, nullptr);
+    const std::optional<PortChoice> again = PortChoice::parse(printed, nullptr);
     QVERIFY(again);
     QVERIFY(*again == port);
 }
 
-void PortSpecificationTest::defaults()
+void PortChoiceParseTest::defaults()
 {
-    QVERIFY(PortSpecification() == PortSpecification::numbered(1));
-    const PortSpecification listener = PortSpecification::tcp();
+    QVERIFY(PortChoice() == PortChoice::numbered(1));
+    const PortChoice listener = PortChoice::tcp();
     QCOMPARE(listener.tcpAddress(), QHostAddress(QHostAddress::LocalHost));
     QCOMPARE(listener.tcpPort(), quint16(4030));
-    QVERIFY(!(PortSpecification::tcp(QHostAddress::LocalHost, 4031) == listener));
-    QVERIFY(!(PortSpecification::system("virtual") == PortSpecification::virtualPort()));
+    QVERIFY(!(PortChoice::tcp(QHostAddress::LocalHost, 4031) == listener));
+    QVERIFY(!(PortChoice::system("virtual") == PortChoice::virtualPort()));
 
-    const QList<PortSpecification> ports = PortSpecification::portList();
+    const QList<PortChoice> ports = PortChoice::portList();
     QVERIFY(ports.size() >= 9);
     for (int i = 0; i < 8; ++i)
-        QVERIFY(ports[i] == PortSpecification::numbered(i + 1));
+        QVERIFY(ports[i] == PortChoice::numbered(i + 1));
     QVERIFY(ports.last() == listener);
 }
 
-void PortSpecificationTest::transport_data()
+void PortChoiceParseTest::transport_data()
 {
-    QTest::addColumn<PortSpecification>("port");
+    QTest::addColumn<PortChoice>("port");
     QTest::addColumn<QString>("className");
     QTest::addColumn<QString>("systemName");
 
     QTest::newRow("numbered, through the mapper")
-            << PortSpecification::numbered(3) << "tqx::SerialTransport"
+            << PortChoice::numbered(3) << "tqx::SerialTransport"
             << "/dev/mapped3";
     QTest::newRow("system port, as named")
-            << PortSpecification::system("/dev/ttyACM0") << "tqx::SerialTransport"
+            << PortChoice::system("/dev/ttyACM0") << "tqx::SerialTransport"
             << "/dev/ttyACM0";
-    QTest::newRow("virtual") << PortSpecification::virtualPort() << "tqx::VirtualPort"
+    QTest::newRow("virtual") << PortChoice::virtualPort() << "tqx::VirtualPort"
                              << "";
-    QTest::newRow("network") << PortSpecification::tcp() << "tqx::TcpTransport"
+    QTest::newRow("network") << PortChoice::tcp() << "tqx::TcpTransport"
                              << "";
 }
 
-void PortSpecificationTest::transport()
+void PortChoiceParseTest::transport()
 {
-    QFETCH(PortSpecification, port);
+    QFETCH(PortChoice, port);
     QFETCH(QString, className);
     QFETCH(QString, systemName);
 
@@ -205,9 +205,9 @@ void PortSpecificationTest::transport()
     QCOMPARE(port.systemPortName(mapper), systemName);
 }
 
-void PortSpecificationTest::wording_data()
+void PortChoiceParseTest::wording_data()
 {
-    QTest::addColumn<PortSpecification>("port");
+    QTest::addColumn<PortChoice>("port");
     QTest::addColumn<Access>("access");
     QTest::addColumn<QString>("where");
     QTest::addColumn<QString>("link");
@@ -216,35 +216,34 @@ void PortSpecificationTest::wording_data()
     QTest::addColumn<QString>("left");
 
     QTest::newRow("serial line")
-            << PortSpecification::system("/dev/ttyUSB0") << Access::OtherEndOfTheLine
-            << "/dev/ttyUSB0"
+            << PortChoice::system("/dev/ttyUSB0") << Access::OtherEndOfTheLine << "/dev/ttyUSB0"
             << ""
             << "Listening on /dev/ttyUSB0 (9600 bit/s, 8 data bits, no parity, 1 stop bit)"
             << "a client connected from 127.0.0.1:5555"
             << "the client disconnected";
     QTest::newRow("virtual port with its link")
-            << PortSpecification::virtualPort() << Access::DevicePath << "/dev/pts/4"
+            << PortChoice::virtualPort() << Access::DevicePath << "/dev/pts/4"
             << "/run/user/1000/x.pty"
             << "Listening on a virtual port: clients open /dev/pts/4 or /run/user/1000/x.pty"
             << "a client opened the virtual port"
             << "the client closed the virtual port";
     QTest::newRow("virtual port without a link")
-            << PortSpecification::virtualPort() << Access::DevicePath << "/dev/pts/4"
+            << PortChoice::virtualPort() << Access::DevicePath << "/dev/pts/4"
             << ""
             << "Listening on a virtual port: clients open /dev/pts/4"
             << "a client opened the virtual port"
             << "the client closed the virtual port";
     QTest::newRow("network listener")
-            << PortSpecification::tcp() << Access::NetworkAddress << "TCP 127.0.0.1:4030"
+            << PortChoice::tcp() << Access::NetworkAddress << "TCP 127.0.0.1:4030"
             << ""
             << "Listening on TCP 127.0.0.1:4030"
             << "a client connected from 127.0.0.1:5555"
             << "the client disconnected";
 }
 
-void PortSpecificationTest::wording()
+void PortChoiceParseTest::wording()
 {
-    QFETCH(PortSpecification, port);
+    QFETCH(PortChoice, port);
     QFETCH(Access, access);
     QFETCH(QString, where);
     QFETCH(QString, link);
@@ -258,5 +257,5 @@ void PortSpecificationTest::wording()
     QCOMPARE(port.clientLeftText(), left);
 }
 
-QTEST_MAIN(PortSpecificationTest)
-#include "port_specification_test.moc"
+QTEST_MAIN(PortChoiceParseTest)
+#include "port_choice_parse_test.moc"

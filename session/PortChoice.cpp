@@ -1,4 +1,4 @@
-#include "session/PortSpecification.h"
+#include "session/PortChoice.h"
 
 #include "session/PortNames.h"
 #include "session/SerialTransport.h"
@@ -20,7 +20,7 @@ QString portNumberError(const QString &text)
 }
 
 // The part after "tcp:": "PORT", "ADDRESS:PORT" or "[IPV6]:PORT".
-std::optional<PortSpecification> parseTcp(const QString &rest, QString *errorText)
+std::optional<PortChoice> parseTcp(const QString &rest, QString *errorText)
 {
     QString host;
     QString portText = rest;
@@ -45,18 +45,18 @@ std::optional<PortSpecification> parseTcp(const QString &rest, QString *errorTex
         return std::nullopt;
     }
     const QHostAddress address
-            = host.isEmpty() ? PortSpecification::defaultTcpAddress() : QHostAddress(host);
+            = host.isEmpty() ? PortChoice::defaultTcpAddress() : QHostAddress(host);
     if (address.isNull()) {
         *errorText = QStringLiteral("\"%1\" is not an IP address").arg(host);
         return std::nullopt;
     }
-    return PortSpecification::tcp(address, static_cast<quint16>(number));
+    return PortChoice::tcp(address, static_cast<quint16>(number));
 }
 
 // What the user reads of a kind of port, one row each.
 struct KindTraits
 {
-    PortSpecification::ClientAccess access;
+    PortChoice::ClientAccess access;
     const char *listEntry; // in the port list; none: the port's own name
     const char *listening; // %1: the port's name or where clients connect
     const char *connected; // %1, if there: the client
@@ -64,26 +64,26 @@ struct KindTraits
 };
 
 // A serial line cannot tell when a client comes or goes; its wording is there for completeness.
-constexpr KindTraits serialLine {PortSpecification::ClientAccess::OtherEndOfTheLine, nullptr,
+constexpr KindTraits serialLine {PortChoice::ClientAccess::OtherEndOfTheLine, nullptr,
                                  "Listening on %1 (9600 bit/s, 8 data bits, no parity, 1 stop bit)",
                                  "a client connected from %1", "the client disconnected"};
-constexpr KindTraits virtualPortTraits {PortSpecification::ClientAccess::DevicePath, "Virtual port",
+constexpr KindTraits virtualPortTraits {PortChoice::ClientAccess::DevicePath, "Virtual port",
                                         "Listening on a virtual port: clients open %1",
                                         "a client opened the virtual port",
                                         "the client closed the virtual port"};
-constexpr KindTraits networkListener {PortSpecification::ClientAccess::NetworkAddress,
-                                      "Network (TCP)", "Listening on %1",
-                                      "a client connected from %1", "the client disconnected"};
+constexpr KindTraits networkListener {PortChoice::ClientAccess::NetworkAddress, "Network (TCP)",
+                                      "Listening on %1", "a client connected from %1",
+                                      "the client disconnected"};
 
-const KindTraits &traits(PortSpecification::Kind kind)
+const KindTraits &traits(PortChoice::Kind kind)
 {
     switch (kind) {
-    case PortSpecification::Kind::Numbered:
-    case PortSpecification::Kind::System:
+    case PortChoice::Kind::Numbered:
+    case PortChoice::Kind::System:
         break;
-    case PortSpecification::Kind::Virtual:
+    case PortChoice::Kind::Virtual:
         return virtualPortTraits;
-    case PortSpecification::Kind::Tcp:
+    case PortChoice::Kind::Tcp:
         return networkListener;
     }
     return serialLine;
@@ -91,43 +91,40 @@ const KindTraits &traits(PortSpecification::Kind kind)
 
 } // namespace
 
-QHostAddress PortSpecification::defaultTcpAddress()
-{
-    return QHostAddress(QHostAddress::LocalHost);
-}
+QHostAddress PortChoice::defaultTcpAddress() { return QHostAddress(QHostAddress::LocalHost); }
 
-PortSpecification PortSpecification::numbered(int portNumber)
+PortChoice PortChoice::numbered(int portNumber)
 {
-    PortSpecification port;
+    PortChoice port;
     port.m_portNumber = portNumber;
     return port;
 }
 
-PortSpecification PortSpecification::system(const QString &systemName)
+PortChoice PortChoice::system(const QString &systemName)
 {
-    PortSpecification port;
+    PortChoice port;
     port.m_kind = Kind::System;
     port.m_systemName = systemName;
     return port;
 }
 
-PortSpecification PortSpecification::virtualPort()
+PortChoice PortChoice::virtualPort()
 {
-    PortSpecification port;
+    PortChoice port;
     port.m_kind = Kind::Virtual;
     return port;
 }
 
-PortSpecification PortSpecification::tcp(const QHostAddress &address, quint16 port)
+PortChoice PortChoice::tcp(const QHostAddress &address, quint16 port)
 {
-    PortSpecification listener;
+    PortChoice listener;
     listener.m_kind = Kind::Tcp;
     listener.m_tcpAddress = address;
     listener.m_tcpPort = port;
     return listener;
 }
 
-std::optional<PortSpecification> PortSpecification::parse(const QString &text, QString *errorText)
+std::optional<PortChoice> PortChoice::parse(const QString &text, QString *errorText)
 {
     static const QRegularExpression numberedName(QStringLiteral("^com\\s*([1-8])$"),
                                                  QRegularExpression::CaseInsensitiveOption);
@@ -148,7 +145,7 @@ std::optional<PortSpecification> PortSpecification::parse(const QString &text, Q
     return system(name);
 }
 
-QString PortSpecification::toString() const
+QString PortChoice::toString() const
 {
     switch (m_kind) {
     case Kind::Numbered:
@@ -170,16 +167,16 @@ QString PortSpecification::toString() const
     return QString();
 }
 
-QString PortSpecification::waysInText()
+QString PortChoice::waysInText()
 {
     return QStringLiteral("\"%1\" to \"%2\", a system port such as /dev/ttyUSB0, \"%3\" or %4")
             .arg(numbered(firstNumbered).toString(), numbered(lastNumbered).toString(),
                  virtualPort().toString(), tcp().toString());
 }
 
-QList<PortSpecification> PortSpecification::portList()
+QList<PortChoice> PortChoice::portList()
 {
-    QList<PortSpecification> ports;
+    QList<PortChoice> ports;
     for (int number = firstNumbered; number <= lastNumbered; ++number)
         ports << numbered(number);
     for (const QString &name : extraSystemPorts())
@@ -190,13 +187,13 @@ QList<PortSpecification> PortSpecification::portList()
     return ports;
 }
 
-QString PortSpecification::listEntry() const
+QString PortChoice::listEntry() const
 {
     const char *entry = traits(m_kind).listEntry;
     return entry ? QLatin1String(entry) : toString();
 }
 
-std::unique_ptr<Transport> PortSpecification::makeTransport(const TransportSettings &settings) const
+std::unique_ptr<Transport> PortChoice::makeTransport(const TransportSettings &settings) const
 {
     switch (m_kind) {
     case Kind::Numbered:
@@ -213,7 +210,7 @@ std::unique_ptr<Transport> PortSpecification::makeTransport(const TransportSetti
     return nullptr;
 }
 
-QString PortSpecification::systemPortName(const PortNameMapper &mapper) const
+QString PortChoice::systemPortName(const PortNameMapper &mapper) const
 {
     switch (m_kind) {
     case Kind::Numbered:
@@ -227,12 +224,9 @@ QString PortSpecification::systemPortName(const PortNameMapper &mapper) const
     return QString();
 }
 
-PortSpecification::ClientAccess PortSpecification::clientAccess() const
-{
-    return traits(m_kind).access;
-}
+PortChoice::ClientAccess PortChoice::clientAccess() const { return traits(m_kind).access; }
 
-QString PortSpecification::listeningText(const QString &where, const QString &link) const
+QString PortChoice::listeningText(const QString &where, const QString &link) const
 {
     QString text = QLatin1String(traits(m_kind).listening).arg(where);
     if (!link.isEmpty())
@@ -240,15 +234,15 @@ QString PortSpecification::listeningText(const QString &where, const QString &li
     return text;
 }
 
-QString PortSpecification::clientConnectedText(const QString &client) const
+QString PortChoice::clientConnectedText(const QString &client) const
 {
     const QString text = QLatin1String(traits(m_kind).connected);
     return text.contains(QLatin1String("%1")) ? text.arg(client) : text;
 }
 
-QString PortSpecification::clientLeftText() const { return QLatin1String(traits(m_kind).left); }
+QString PortChoice::clientLeftText() const { return QLatin1String(traits(m_kind).left); }
 
-bool PortSpecification::operator==(const PortSpecification &other) const
+bool PortChoice::operator==(const PortChoice &other) const
 {
     if (m_kind != other.m_kind)
         return false;

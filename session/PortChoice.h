@@ -20,7 +20,7 @@ namespace tqx {
 // command line and the session all name ports with it, so that everything that differs from one
 // way in to the next (its text, its defaults, its transport, what its clients see) is said here
 // once.
-class PortSpecification
+class PortChoice
 {
 public:
     enum class Kind { Numbered, System, Virtual, Tcp };
@@ -39,7 +39,7 @@ public:
 
     // Maps a numbered port to the system's name for it; tests map them to pseudo-terminals.
     using PortNameMapper = std::function<QString(int portNumber)>;
-    // What a transport needs beyond the specification itself.
+    // What a transport needs beyond the choice itself.
     struct TransportSettings
     {
         PortNameMapper portNameMapper;
@@ -48,17 +48,17 @@ public:
     };
 
     // "Com 1".
-    PortSpecification() = default;
-    static PortSpecification numbered(int portNumber);
-    static PortSpecification system(const QString &systemName);
-    static PortSpecification virtualPort();
-    static PortSpecification tcp(const QHostAddress &address = defaultTcpAddress(),
-                                 quint16 port = defaultTcpPort);
+    PortChoice() = default;
+    static PortChoice numbered(int portNumber);
+    static PortChoice system(const QString &systemName);
+    static PortChoice virtualPort();
+    static PortChoice tcp(const QHostAddress &address = defaultTcpAddress(),
+                          quint16 port = defaultTcpPort);
 
     // Reads "Com N" (1 to 8, in any case, the space optional), "virtual", "tcp:PORT",
     // "tcp:ADDRESS:PORT" ("tcp:[::1]:4030" for IPv6; 0 picks a free port) or else a system port
     // name. Nothing, with `errorText` saying why, for a blank text or a network port named wrongly.
-    static std::optional<PortSpecification> parse(const QString &text, QString *errorText);
+    static std::optional<PortChoice> parse(const QString &text, QString *errorText);
     // The text parse() reads back: "Com 3", "/dev/ttyUSB0", "virtual", "tcp:4030" (the default
     // address left out), "tcp:0.0.0.0:4030", "tcp:[::1]:4030".
     QString toString() const;
@@ -67,7 +67,7 @@ public:
 
     // The port list of the console window, in order: the numbered ports, the system's other
     // serial ports, a virtual port where the platform can make one, the network listener.
-    static QList<PortSpecification> portList();
+    static QList<PortChoice> portList();
     // This port's entry in that list: "Com 3", "/dev/ttyUSB0", "Virtual port", "Network (TCP)".
     QString listEntry() const;
 
@@ -90,7 +90,7 @@ public:
     QString clientConnectedText(const QString &client) const;
     QString clientLeftText() const;
 
-    bool operator==(const PortSpecification &other) const;
+    bool operator==(const PortChoice &other) const;
 
 private:
     Kind m_kind = Kind::Numbered;
@@ -102,4 +102,4 @@ private:
 
 } // namespace tqx
 
-Q_DECLARE_METATYPE(tqx::PortSpecification)
+Q_DECLARE_METATYPE(tqx::PortChoice)
