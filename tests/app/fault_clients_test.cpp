@@ -3,6 +3,7 @@
 // port and over TCP. A delayed reply comes after the timeout, a cut one stops short, a silent
 // line answers nothing, and a dropped connection ends the client's reads.
 
+#include "support/RawTcpClient.h"
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
@@ -73,20 +74,6 @@ int openSerial(const QString &path)
     return fd;
 }
 
-int connectTcp(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 } // namespace
 
 class FaultClientsTest : public QObject
@@ -127,7 +114,7 @@ void FaultClientsTest::clientSeesEachFault()
     const auto connectClient = [&] {
         return port == "virtual"
                 ? openSerial(link)
-                : connectTcp(quint16(tcpPort.match(listening).captured(1).toUInt()));
+                : connectToLoopback(quint16(tcpPort.match(listening).captured(1).toUInt()));
     };
     int client = connectClient();
     QVERIFY2(client >= 0, qPrintable(listening));

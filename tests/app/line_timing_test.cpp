@@ -2,6 +2,7 @@
 // client on the virtual port or the network timestamps each byte as it reads it.
 
 #include "support/ChildProcess.h"
+#include "support/RawTcpClient.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -58,20 +59,6 @@ QByteArray bytesOf(const QList<Arrival> &arrivals)
     for (const Arrival &arrival : arrivals)
         bytes.append(arrival.byte);
     return bytes;
-}
-
-int connectToLocalPort(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
 }
 
 // A pass-through query of the motor's firmware version: two bytes and '#' come back.
@@ -132,7 +119,7 @@ int LineTimingTest::startAndConnect(ChildProcess &process, const QString &port,
     }
     static const QRegularExpression where("^Listening on TCP 127\\.0\\.0\\.1:(\\d+)$");
     const QRegularExpressionMatch match = where.match(listening);
-    return match.hasMatch() ? connectToLocalPort(match.captured(1).toUShort()) : -1;
+    return match.hasMatch() ? connectToLoopback(match.captured(1).toUShort()) : -1;
 }
 
 void LineTimingTest::repliesTakeTheLinesTime_data()

@@ -23,6 +23,20 @@
 using tqx::frmMain;
 using tqx::LineTiming;
 
+namespace {
+
+// Starts the window on "Com 3", which is the pseudo-terminal's other end.
+void startOn(frmMain &window, const PseudoTerminal &pty)
+{
+    const QString path = pty.slavePath();
+    window.Comm->setPortNameMapper(
+            [path](int number) { return number == 3 ? path : tqx::platformPortName(number); });
+    window.ComCombo->setCurrentIndex(2);
+    window.StartButton->click();
+}
+
+} // namespace
+
 class FaultsMenuTest : public QObject
 {
     Q_OBJECT
@@ -95,11 +109,7 @@ void FaultsMenuTest::switchingWhileRunningKeepsTheReplies()
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
     frmMain window;
-    const QString path = pty.slavePath();
-    window.Comm->setPortNameMapper(
-            [path](int number) { return number == 3 ? path : tqx::platformPortName(number); });
-    window.ComCombo->setCurrentIndex(2);
-    window.StartButton->click();
+    startOn(window, pty);
     QVERIFY(window.PortIsOpen);
 
     window.RealTimingButton->trigger();
@@ -171,11 +181,7 @@ void FaultsMenuTest::faultsSwitchOnAndOffWhileRunning()
     PseudoTerminal pty;
     QVERIFY(pty.isValid());
     frmMain window;
-    const QString path = pty.slavePath();
-    window.Comm->setPortNameMapper(
-            [path](int number) { return number == 3 ? path : tqx::platformPortName(number); });
-    window.ComCombo->setCurrentIndex(2);
-    window.StartButton->click();
+    startOn(window, pty);
     QVERIFY(window.PortIsOpen);
 
     QString errorText;

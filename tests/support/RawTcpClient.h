@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 
 #include <functional>
 
@@ -40,3 +41,7 @@ private:
     int m_fd = -1;
     bool m_ended = false;
 };
+
+// A blocking TCP connection to the port on 127.0.0.1, as a file descriptor the caller closes;
+// -1 if nobody listens there.
+int connectToLoopback(quint16 port);
