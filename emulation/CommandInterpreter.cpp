@@ -42,7 +42,7 @@ void CommandInterpreter::frmMain_Comm_OnComm()
 
 void CommandInterpreter::poll()
 {
-    if (needsClock() && expireUnanswered(m_clocks.steadyMs()))
+    if (needsClock() && expireUnanswered(m_lineMs()))
         m_display.SetCommandText(m_commandBuffer, m_droppedBytes);
 }
 
@@ -112,7 +112,7 @@ void CommandInterpreter::frameEveryCommand(CommandResponder &responder, const By
 std::int64_t CommandInterpreter::eventTimeMs()
 {
     if (!m_eventTimeMs)
-        m_eventTimeMs = m_clocks.steadyMs();
+        m_eventTimeMs = m_lineMs();
     return *m_eventTimeMs;
 }
 

@@ -70,11 +70,18 @@ public:
     // never resets. Both profiles.
     void setAutoResetAfter(std::int64_t ms) { m_watch.setAutoResetAfter(ms); }
     std::int64_t autoResetAfter() const { return m_watch.autoResetAfter(); }
-    // Milliseconds of a monotonic clock (std::chrono::steady_clock by default).
-    void setClock(Clocks::Source steadyMs) { m_clocks.steadyMs = std::move(steadyMs); }
+    // Milliseconds of a monotonic clock (std::chrono::steady_clock by default), for the line's
+    // quiet gaps and automatic resets and, until setMountClocks, for the mount as well.
+    void setClock(const Clocks::Source &steadyMs)
+    {
+        m_lineMs = steadyMs;
+        m_clocks.steadyMs = steadyMs;
+    }
     // Milliseconds since 1970-01-01 UTC: the full profile's date and time until a client sets
     // them (std::chrono::system_clock by default).
     void setWallClock(Clocks::Source utcMs) { m_clocks.utcMs = std::move(utcMs); }
+    // The mount's own time (see MountClock), apart from the line's, which stays as it is.
+    void setMountClocks(const Clocks &clocks) { m_clocks = clocks; }
 
     const Bytes &CommandBuffer() const { return m_commandBuffer; }
     const Bytes &Response() const { return m_response; }
@@ -102,7 +109,8 @@ private:
 
     SerialControl &m_port;
     ConsoleDisplay &m_display;
-    Clocks m_clocks;
+    Clocks::Source m_lineMs = Clocks::steadyMilliseconds; // quiet gaps and automatic resets
+    Clocks m_clocks; // the mount's: the hand control refers to it
     Profile m_profile = Profile::Basic;
     BasicHandControl m_basic {m_display};
     // Held apart, so that a restart can make a new one: its parts refer to one another.

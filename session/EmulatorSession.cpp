@@ -39,6 +39,7 @@ EmulatorSession::EmulatorSession(QObject *parent)
     SerialControl &port = *this;
     ConsoleDisplay &display = *this;
     m_interpreter = std::make_unique<CommandInterpreter>(port, display);
+    m_interpreter->setMountClocks(m_mountClock.clocks());
     m_interpreter->mount().setStartValues();
     m_pollTimer.setInterval(pollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, [this] { m_interpreter->poll(); });

@@ -2,6 +2,7 @@
 
 #include "emulation/CommandInterpreter.h"
 #include "emulation/ConsoleDisplay.h"
+#include "emulation/MountClock.h"
 #include "emulation/SerialControl.h"
 #include "session/Exchange.h"
 #include "session/ExchangeJournal.h"
@@ -89,6 +90,11 @@ public:
     void clearLogs();
 
     CommandInterpreter &interpreter() { return *m_interpreter; }
+    const CommandInterpreter &interpreter() const { return *m_interpreter; }
+    // The mount's time: its motors, tracking, sidereal time and clock. The line's timing (quiet
+    // gaps, pacing, held replies) keeps the computer's.
+    MountClock &mountClock() { return m_mountClock; }
+    const MountClock &mountClock() const { return m_mountClock; }
     // The journal of exchanges that Save Log As writes; none is kept after setJournalKept(false)
     // (headless mode, which has no use for one).
     ExchangeJournal *journal() { return m_journal.get(); }
@@ -182,6 +188,7 @@ private:
     std::int64_t m_tcpTakeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
     PortNameMapper m_portNameMapper;
     std::unique_ptr<Transport> m_transport;
+    MountClock m_mountClock;
     std::unique_ptr<CommandInterpreter> m_interpreter;
     std::unique_ptr<ExchangeJournal> m_journal = std::make_unique<ExchangeJournal>();
     Bytes m_versionReply = "22";

@@ -1,11 +1,11 @@
 #include "session/PublishedLink.h"
 
 #include "session/EmergencyExit.h"
+#include "session/ProgramInstance.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -23,9 +23,8 @@ PublishedLink::~PublishedLink() { release(); }
 
 QString PublishedLink::pathFor(int number)
 {
-    const QString name = number <= 1 ? QStringLiteral("tqx-orbivo-emulator.pty")
-                                     : QStringLiteral("tqx-orbivo-emulator-%1.pty").arg(number);
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)).filePath(name);
+    return ProgramInstance::runtimePath(number <= 1 ? QStringLiteral(".pty")
+                                                    : QStringLiteral("-%1.pty").arg(number));
 }
 
 bool PublishedLink::publish(const QString &target, QString *errorText)
