@@ -76,6 +76,8 @@ void takeSettings(const EmulatorSettings &values, HeadlessOptions &options)
     options.busDelay = std::chrono::milliseconds(values.busDelayMs);
     options.faults = values.faults;
     options.faultSeed = values.faultSeed;
+    options.startUtcMs = values.startUtcMs;
+    options.timeRate = values.timeRate;
 }
 
 } // namespace

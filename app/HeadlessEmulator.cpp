@@ -6,6 +6,7 @@
 #include "app/LineWriter.h"
 #include "emulation/ExchangeDecoder.h"
 #include "session/DisplayText.h"
+#include "session/UtcText.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -146,6 +147,11 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
 
     if (!configurePort())
         return UsageError;
+    // Set before the port opens: a client's first command already sees the mount's time.
+    MountClock &clock = m_session.mountClock();
+    if (m_options.startUtcMs)
+        clock.setUtc(*m_options.startUtcMs);
+    clock.setRate(m_options.timeRate);
     QString errorText;
     if (!m_session.open(&errorText)) {
         reportError(QStringLiteral("cannot open %1: %2").arg(m_options.port, errorText));
@@ -165,6 +171,10 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
                            .arg(rules.join(QStringLiteral(", ")))
                            .arg(seed));
     }
+    if (m_options.startUtcMs || m_options.timeRate != 1)
+        writeEvent(QStringLiteral("mount clock: %1 at %2 times real time")
+                           .arg(UtcText::format(clock.utcMs()))
+                           .arg(m_options.timeRate));
     return Success;
 }
 

@@ -39,6 +39,9 @@ struct HeadlessOptions
     // Faults on purpose, and the seed of their random choices (none: one drawn and said).
     std::vector<FaultRule> faults;
     std::optional<std::uint64_t> faultSeed;
+    // The mount's clock: its date and time at start (none: the computer's) and its rate.
+    std::optional<qint64> startUtcMs;
+    double timeRate = 1;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window

@@ -51,6 +51,9 @@ struct EmulatorSettings
     // at start, and said, so that the run can be repeated).
     std::vector<FaultRule> faults;
     std::optional<std::uint64_t> faultSeed;
+    // The mount's clock: where it starts (none: the computer's time) and how fast it runs.
+    std::optional<qint64> startUtcMs;
+    double timeRate = 1;
 };
 
 } // namespace tqx

@@ -1,6 +1,8 @@
 #include "settings/SettingsSchema.h"
 
+#include "emulation/MountClock.h"
 #include "session/PortChoice.h"
+#include "session/UtcText.h"
 
 #include <cmath>
 #include <initializer_list>
@@ -383,6 +385,45 @@ Setting seedSetting()
     return setting;
 }
 
+Setting startTimeSetting()
+{
+    Setting setting = programOption(
+            QStringLiteral("start-time"), QStringLiteral("ISO-8601"), [](const EmulatorSettings &) {
+                return QStringLiteral("The mount's date and time at start, such as "
+                                      "2024-11-12T21:45:30Z (UTC unless an offset is given; "
+                                      "default: the computer's time).");
+            });
+    setting.kind = Setting::Kind::Text;
+    setting.read
+            = [](EmulatorSettings &values, const QString &given) -> std::optional<SettingProblem> {
+        const std::optional<qint64> utcMs = UtcText::parse(given);
+        if (!utcMs)
+            return mustBe(UtcText::expected(), given);
+        values.startUtcMs = utcMs;
+        return std::nullopt;
+    };
+    return setting;
+}
+
+Setting timeRateSetting()
+{
+    Setting setting = number(
+            {}, QStringLiteral("time-rate"), QStringLiteral("X"),
+            [](EmulatorSettings &values) -> double & { return values.timeRate; },
+            {0, MountClock::maxRate},
+            QStringLiteral("a rate from 0 (paused) to %1").arg(MountClock::maxRate),
+            [](const EmulatorSettings &defaults) {
+                return QStringLiteral("How fast the mount's clock runs: 1 real time (default "
+                                      "%1), 10 ten times faster, 0 paused, up to %2. Slews, "
+                                      "tracking, sidereal time and the hand control's clock follow "
+                                      "it; the line's own timing does not.")
+                        .arg(defaults.timeRate)
+                        .arg(MountClock::maxRate);
+            });
+    setting.write = {}; // an option only: the window keeps no mount clock of its own
+    return setting;
+}
+
 std::vector<Setting> declareSchema()
 {
     using Bounds = HandControlSettings;
@@ -533,6 +574,8 @@ std::vector<Setting> declareSchema()
                                              "command and the reply mean, in plain words.")));
     schema.push_back(faultSetting());
     schema.push_back(seedSetting());
+    schema.push_back(startTimeSetting());
+    schema.push_back(timeRateSetting());
     schema.push_back(programOption(
             QStringLiteral("config"), QStringLiteral("FILE"),
             fixedHelp("Read the settings from FILE first, in the form the window saves them in "
