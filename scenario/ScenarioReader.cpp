@@ -91,7 +91,10 @@ qint64 durationOf(const toml::value &value, const QString &name)
     if (!ms)
         fail(value,
              QStringLiteral("%1 must be a duration such as 5s or 250ms, not %2.")
-                     .arg(name, scalarText(value).value_or(typeName(value))));
+                     .arg(name,
+                          value.is_string()
+                                  ? QStringLiteral("\"%1\"").arg(qs(value.as_string().str))
+                                  : scalarText(value).value_or(typeName(value))));
     return *ms;
 }
 

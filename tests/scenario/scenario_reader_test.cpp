@@ -132,7 +132,7 @@ void ScenarioReaderTest::refused_data()
             << "test.toml:4: emulator.fault: ";
     QTest::newRow("bad duration") << QByteArray("time_limit = \"soon\"\n")
                                   << "test.toml:1: time_limit must be a duration such as 5s or "
-                                     "250ms, not soon.";
+                                     "250ms, not \"soon\".";
     QTest::newRow("client not a list")
             << QByteArray("client = \"my-client\"\n") << "test.toml:1: client must be a list";
     QTest::newRow("step without a time or command")
