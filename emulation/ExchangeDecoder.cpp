@@ -842,6 +842,30 @@ std::string ExchangeDecoder::exchange(std::string_view command, std::string_view
     return this->command(command) + " -> " + this->reply(command, reply);
 }
 
+std::string ExchangeDecoder::commandProblem(std::string_view bytes) const
+{
+    const std::optional<KnownCommand> known
+            = bytes.empty() ? std::nullopt : lookUp(bytes.front(), m_context);
+    if (!known || bytes.size() < known->length)
+        return {};
+    const std::string_view whole = bytes.substr(0, known->length);
+    // The queries share the form of their replies' positions; only gotos and syncs send one.
+    const std::optional<PositionForm> form = positionForm(known->action);
+    if (form && known->length > 1) {
+        std::string problem;
+        if (!parsePair(whole, 1, form->digits, form->raDec, problem))
+            return std::string(known->meaning) + ": " + problem;
+        return {};
+    }
+    if (known->action == PassThrough) {
+        const BusCommandRow *row = findBusCommand(byteAt(whole, 2), byteAt(whole, 3));
+        if (row && byteAt(whole, 1) != row->lengthByte)
+            return "pass-through with length byte " + number(byteAt(whole, 1)) + ", expected "
+                    + number(row->lengthByte);
+    }
+    return {};
+}
+
 std::string ExchangeDecoder::unanswered(std::string_view bytes) const
 {
     if (bytes.empty())

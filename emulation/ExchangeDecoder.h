@@ -43,6 +43,10 @@ public:
     std::string exchange(std::string_view command, std::string_view reply) const;
     // Bytes that left the buffer without an answer: an unknown command, an incomplete one.
     std::string unanswered(std::string_view bytes) const;
+    // What is wrong with the form of a whole command the hand control knows: a position that is
+    // not hexadecimal digits, a pass-through whose length byte is not the one its device command
+    // takes. Empty when nothing is, or when the bytes are no whole known command.
+    std::string commandProblem(std::string_view bytes) const;
 
     // A position pair as sent or stored, "XXXX,YYYY" or "XXXXXXXX,YYYYYYYY" with or without the
     // "#" behind it: "RA 05h30m00s Dec +20 00'00\"" or "Az 123 27'00\" Alt +45 00'00\"".

@@ -199,6 +199,10 @@ void EmulatorSession::onReadyRead()
         return;
     }
     m_event = comEvReceive;
+    m_answeredInEvent = 0;
+    m_replyOnItsWay = m_pacer.pendingBytes() > 0 || !m_held.empty();
+    m_unreadAtEvent = m_watchingClientReads && m_transport ? m_transport->clientUnreadBytes()
+                                                           : std::nullopt;
     m_interpreter->frmMain_Comm_OnComm();
     m_event = 0;
     carryOut(std::exchange(m_linePlan, {}));
@@ -349,6 +353,10 @@ void EmulatorSession::InputListAddItem(const Bytes &line)
     m_exchange.msecsSinceEpoch = QDateTime::currentMSecsSinceEpoch();
     m_exchange.command = line;
     m_exchange.context = m_interpreter->decodeContext();
+    m_exchange.pipelined = m_answeredInEvent++ > 0 || m_replyOnItsWay;
+    // Only the first command of an arrival can have been sent after reading: the rest came with
+    // it.
+    m_exchange.clientUnreadBytes = m_answeredInEvent == 1 ? m_unreadAtEvent : std::nullopt;
 }
 
 void EmulatorSession::SetInputLabel(const std::string &text)

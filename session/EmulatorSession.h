@@ -125,6 +125,10 @@ public:
     // Monotonic milliseconds, for when held-back replies go out and how long faults last
     // (std::chrono::steady_clock by default; tests step their own).
     void setClock(std::function<qint64()> steadyMs);
+    // Whether each exchange records how much of the earlier replies the client had left unread
+    // (Exchange::clientUnreadBytes): off by default, since asking the system costs a look at
+    // every connection of the machine.
+    void setWatchingClientReads(bool watching) { m_watchingClientReads = watching; }
     // Sends the held-back replies whose time has come; the session's timer calls it.
     void sendHeldReplies();
     qsizetype heldPieces() const { return qsizetype(m_held.size()); }
@@ -198,6 +202,11 @@ private:
     LinePacer m_pacer;
     // The exchange being answered, filled in as the interpreter goes and reused for the next.
     Exchange m_exchange;
+    // What the exchanges answered in this arrival of bytes have in common.
+    int m_answeredInEvent = 0;
+    bool m_replyOnItsWay = false;
+    std::optional<long long> m_unreadAtEvent;
+    bool m_watchingClientReads = false;
     int m_event = 0;
     // Ends quiet gaps and blocked buffers while the transport is open.
     QTimer m_pollTimer;

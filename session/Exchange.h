@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 namespace tqx {
 
 // One answered command, as every view of the session records it: the console's logs, the
@@ -23,6 +25,12 @@ struct Exchange
     DecodeContext context;
     // False when the client the reply was for had gone, so that nothing went out.
     bool sent = true;
+    // The command came before the client had the previous reply: behind another command in the
+    // same arrival of bytes, or while a reply was still on its way out.
+    bool pipelined = false;
+    // How much of the earlier replies the client had left unread when the command came, while
+    // the session watches for it (see EmulatorSession::setWatchingClientReads).
+    std::optional<long long> clientUnreadBytes;
 
     Profile profile() const { return context.profile; }
 };

@@ -1,5 +1,7 @@
 #include "session/TcpTransport.h"
 
+#include "session/PeerBacklog.h"
+
 #include "emulation/Clocks.h"
 
 #include <QSocketNotifier>
@@ -186,6 +188,11 @@ bool TcpTransport::write(const QByteArray &bytes, QString *)
     sendPending();
     updateNotifiers();
     return true;
+}
+
+std::optional<long long> TcpTransport::clientUnreadBytes() const
+{
+    return m_client && !m_client->gone ? unreadByLocalPeer(m_client->fd) : std::nullopt;
 }
 
 bool TcpTransport::canDeliver() const { return m_client && !m_client->gone; }

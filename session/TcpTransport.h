@@ -48,6 +48,7 @@ public:
     bool canDeliver() const override;
     // Resets the client's connection: the client's next read or write fails with a reset.
     bool dropClient() override;
+    std::optional<long long> clientUnreadBytes() const override;
     // "TCP 127.0.0.1:4030", with the port actually listened on.
     QString description() const override;
 

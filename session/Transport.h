@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace tqx {
 
 // One way in for client software: a serial port, a virtual port or a network listener. The
@@ -33,6 +35,9 @@ public:
     // Drops the client's connection as a failing line or cable would, for a client under test:
     // false where the transport has no connection of its own to drop (a serial port).
     virtual bool dropClient() { return false; }
+    // How many bytes of the replies the client has not read yet, where the transport can tell
+    // (a network client on this machine); nothing elsewhere.
+    virtual std::optional<long long> clientUnreadBytes() const { return std::nullopt; }
 
     // Where clients connect, for the user: "/dev/ttyUSB0", "TCP 127.0.0.1:4030".
     virtual QString description() const = 0;
