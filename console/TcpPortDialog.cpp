@@ -57,6 +57,8 @@ TcpPortDialog::TcpPortDialog(const TcpEndpoint &current, QWidget *parent)
                                            "network; a host name of this computer listens on "
                                            "the address it stands for"));
     const int lineWidth = fontMetrics().averageCharWidth() * textColumns;
+    // As wide with a note or a warning as without, so that the dialog keeps its width.
+    addressText->setMinimumWidth(lineWidth);
     for (QLabel *label : {addressNote, warningText}) {
         label->setWordWrap(true);
         label->setMinimumWidth(lineWidth);

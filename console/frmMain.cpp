@@ -723,6 +723,9 @@ std::optional<PortChoice> frmMain::chosenPort(QString *errorText) const
 
 void frmMain::buildStatusBar()
 {
+    // In the console's face and size, like the rest of the window, which leaves the paths the
+    // room to show whole at the console's width.
+    statusBar()->setFont(consoleFont());
     m_connectionBar = new ConnectionBar(this);
     VirtualDeviceText = m_connectionBar->deviceText;
     VirtualLinkText = m_connectionBar->linkText;

@@ -62,15 +62,89 @@ QString deviceAddresses(BusDeviceKind kind)
     return addresses.join(QStringLiteral(", "));
 }
 
+// What the data bytes d1 d2 d3 carry.
+QString argumentText(BusArgument argument)
+{
+    switch (argument) {
+    case BusArgument::None:
+        break;
+    case BusArgument::Position24:
+        return QStringLiteral("position, 24-bit fraction of a turn");
+    case BusArgument::VariableRate:
+        return QStringLiteral("rate, 16-bit, 1/4 arcsec/s");
+    case BusArgument::FixedRate:
+        return QStringLiteral("button rate 0 (stop) to 9");
+    case BusArgument::GuideRate:
+        return QStringLiteral("0 to 255 for 0 to 100 % of sidereal");
+    case BusArgument::GuidePulse:
+        return QStringLiteral("signed % of sidereal, length in 1/100 s");
+    case BusArgument::OnOff:
+        return QStringLiteral("1 on, 0 off");
+    case BusArgument::PecAddress:
+        return QStringLiteral("address: 0x3F bin count, 0x40 + i bin i");
+    case BusArgument::PecAddressValue:
+        return QStringLiteral("address as above, signed value");
+    case BusArgument::MonthDay:
+        return QStringLiteral("month, day");
+    case BusArgument::Year:
+        return QStringLiteral("year, 16-bit");
+    case BusArgument::TimeOfDay:
+        return QStringLiteral("hour, minute, second");
+    }
+    return QStringLiteral("&mdash;");
+}
+
+// What the reply's data bytes carry.
+QString answerText(BusAnswer answer)
+{
+    switch (answer) {
+    case BusAnswer::None:
+        break;
+    case BusAnswer::Position24:
+        return QStringLiteral("position, 24-bit");
+    case BusAnswer::DoneFlag:
+        return QStringLiteral("0xFF done, 0x00 not yet");
+    case BusAnswer::EnabledFlag:
+        return QStringLiteral("0xFF yes, 0x00 no");
+    case BusAnswer::AtIndexFlag:
+        return QStringLiteral("0xFF at the index, 0x00 not");
+    case BusAnswer::RecordedFlag:
+        return QStringLiteral("non-zero when done");
+    case BusAnswer::GuidingFlag:
+        return QStringLiteral("non-zero while guiding");
+    case BusAnswer::PecBin:
+        return QStringLiteral("bin 0 to 87");
+    case BusAnswer::PecValue:
+        return QStringLiteral("bin count, or a bin's signed value");
+    case BusAnswer::LinkedFlag:
+        return QStringLiteral("above 0 when linked");
+    case BusAnswer::GuideRate:
+        return QStringLiteral("0 to 255");
+    case BusAnswer::Latitude24:
+        return QStringLiteral("latitude, 24-bit, south negative");
+    case BusAnswer::Longitude24:
+        return QStringLiteral("longitude, 24-bit, west negative");
+    case BusAnswer::MonthDay:
+        return QStringLiteral("month, day");
+    case BusAnswer::Year:
+        return QStringLiteral("year, 16-bit");
+    case BusAnswer::TimeOfDay:
+        return QStringLiteral("hour, minute, second");
+    case BusAnswer::Version:
+        return QStringLiteral("one byte per number");
+    }
+    return QStringLiteral("&mdash;");
+}
+
 QString busRow(const BusCommandRow &row, bool anyDevice)
 {
     return QStringLiteral("<tr><td>%1</td><td>%2</td><td align=\"right\">%3</td>"
-                          "<td align=\"right\">%4</td><td>%5</td></tr>")
+                          "<td align=\"right\">%4</td><td>%5</td><td>%6</td><td>%7</td></tr>")
             .arg(deviceName(row.device),
                  anyDevice ? QStringLiteral("any") : deviceAddresses(row.device))
             .arg(row.command)
             .arg(row.lengthByte)
-            .arg(escaped(row.meaning));
+            .arg(escaped(row.meaning), argumentText(row.argument), answerText(row.answer));
 }
 
 } // namespace
@@ -82,8 +156,8 @@ QString fullCommandReferenceHtml()
             "<p>With <i>Full hand control</i> chosen in the Mount menu (or <tt>--profile "
             "full</tt>) "
             "the emulator answers these commands, each of a fixed length. Every complete command "
-            "in the buffer is answered in order; a byte that begins none is discarded. The last "
-            "column says what the basic command table does with the same letter.</p>"
+            "in the buffer is answered in order, and what makes no command is discarded. The "
+            "last column says what the basic command table does with the same letter.</p>"
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
             "<tr><th>Command</th><th>Bytes</th><th>What it does</th><th>Firmware</th>"
             "<th>Basic table</th></tr>");
@@ -107,8 +181,8 @@ QString fullCommandReferenceHtml()
             "(<tt>--gps</tt>), the clock when they give it a real-time clock "
             "(<tt>--clock</tt>).</p>"
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
-            "<tr><th>Device</th><th>Address</th><th>Command id</th><th>Length byte</th>"
-            "<th>What it does</th></tr>");
+            "<tr><th>Device</th><th>Address</th><th>Id</th><th>Length</th>"
+            "<th>What it does</th><th>Data bytes</th><th>Reply</th></tr>");
     for (const BusCommandRow &row : busCommandRows())
         html += busRow(row, false);
     html += busRow(busVersionRow(), true);
