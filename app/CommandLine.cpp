@@ -194,9 +194,9 @@ int runCommandLine(int argc, char *argv[])
 #ifdef TQX_WITH_WIDGETS
     const QString desktopText = QStringLiteral(
             "Without --headless the desktop program starts: --port PORT selects PORT in its\n"
-            "window, and --start starts it running there. ");
+            "window, and --start starts it running there.\n");
 #else
-    const QString desktopText = QStringLiteral("This build has no windows. ");
+    const QString desktopText = QStringLiteral("This build has no windows.\n");
 #endif
     QCommandLineParser parser;
     parser.setApplicationDescription(
