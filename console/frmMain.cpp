@@ -576,9 +576,7 @@ void frmMain::selectPort(const PortChoice &port)
     if (port.kind() == PortChoice::Kind::Tcp)
         setTcpEndpoint({port.tcpAddress().toString(), port.tcpPort()});
     for (int index = 0; index < ComCombo->count(); ++index) {
-        const PortChoice entry = portAt(index);
-        if (entry == port
-            || (entry.kind() == PortChoice::Kind::Tcp && entry.kind() == port.kind())) {
+        if (portAt(index) == port) {
             ComCombo->setCurrentIndex(index);
             return;
         }
