@@ -82,22 +82,109 @@ void takeSettings(const EmulatorSettings &values, HeadlessOptions &options)
 
 } // namespace
 
-bool wantsCommandLine(int argc, char *argv[])
+namespace {
+
+QStringList argumentList(int argc, char *argv[])
 {
-    QStringList ownOptions {QStringLiteral("--help"), QStringLiteral("-h"),
-                            QStringLiteral("--version"), QStringLiteral("-v")};
-    for (const Setting &setting : settingsSchema()) {
-        if (setting.hasOption())
-            ownOptions.append(QStringLiteral("--") + setting.option);
-    }
-    for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
-        for (const QString &option : ownOptions) {
-            if (argument == option || argument.startsWith(option + QLatin1Char('=')))
-                return true;
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// The options the toolkit takes for any window (QGuiApplication reads them), so that the desktop
+// program keeps accepting them.
+const QStringList &toolkitOptionsWithValue()
+{
+    static const QStringList options {QStringLiteral("platform"),
+                                      QStringLiteral("platformpluginpath"),
+                                      QStringLiteral("platformtheme"),
+                                      QStringLiteral("plugin"),
+                                      QStringLiteral("style"),
+                                      QStringLiteral("stylesheet"),
+                                      QStringLiteral("display"),
+                                      QStringLiteral("geometry"),
+                                      QStringLiteral("qwindowgeometry"),
+                                      QStringLiteral("title"),
+                                      QStringLiteral("qwindowtitle"),
+                                      QStringLiteral("icon"),
+                                      QStringLiteral("qwindowicon"),
+                                      QStringLiteral("session"),
+                                      QStringLiteral("name")};
+    return options;
+}
+
+const QStringList &toolkitFlags()
+{
+    static const QStringList flags {QStringLiteral("reverse"), QStringLiteral("nograb"),
+                                    QStringLiteral("dograb"), QStringLiteral("sync")};
+    return flags;
+}
+
+bool isCommandLineOnly(const QString &argument)
+{
+    static const QStringList options {QStringLiteral("--help"),     QStringLiteral("-h"),
+                                      QStringLiteral("--help-all"), QStringLiteral("--version"),
+                                      QStringLiteral("-v"),         QStringLiteral("--headless")};
+    for (const QString &option : options) {
+        if (argument == option || argument.startsWith(option + QLatin1Char('=')))
+            return true;
     }
     return false;
+}
+
+// Reads the arguments as the desktop program takes them: --port, --start and the toolkit's own.
+// Nothing, with the reason, when they are not all its own or the port is named wrongly.
+std::optional<WindowRequest> readWindowArguments(const QStringList &arguments, QString *errorText)
+{
+    QCommandLineParser parser;
+    // The toolkit's options are words after a single dash ("-platform offscreen").
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption({QStringLiteral("port"), QString(), QStringLiteral("PORT")});
+    parser.addOption({QStringLiteral("start"), QString()});
+    for (const QString &option : toolkitOptionsWithValue())
+        parser.addOption({option, QString(), QStringLiteral("VALUE")});
+    for (const QString &flag : toolkitFlags())
+        parser.addOption({flag, QString()});
+    if (!parser.parse(arguments)) {
+        *errorText = parser.errorText();
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *errorText = QStringLiteral("Unexpected argument \"%1\".")
+                             .arg(parser.positionalArguments().constFirst());
+        return std::nullopt;
+    }
+    WindowRequest request;
+    request.start = parser.isSet(QStringLiteral("start"));
+    if (parser.isSet(QStringLiteral("port"))) {
+        QString reason;
+        request.port = PortChoice::parse(parser.value(QStringLiteral("port")), &reason);
+        if (!request.port) {
+            *errorText = QStringLiteral("--port: %1.").arg(reason);
+            return std::nullopt;
+        }
+    }
+    return request;
+}
+
+} // namespace
+
+bool wantsCommandLine(int argc, char *argv[])
+{
+    const QStringList arguments = argumentList(argc, argv);
+    for (const QString &argument : arguments.mid(1)) {
+        if (isCommandLineOnly(argument))
+            return true;
+    }
+    QString ignored;
+    return !readWindowArguments(arguments, &ignored);
+}
+
+WindowRequest windowRequest(int argc, char *argv[])
+{
+    QString ignored;
+    return readWindowArguments(argumentList(argc, argv), &ignored).value_or(WindowRequest {});
 }
 
 int runCommandLine(int argc, char *argv[])
@@ -107,9 +194,11 @@ int runCommandLine(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QLatin1String(programVersion));
 
 #ifdef TQX_WITH_WIDGETS
-    const QString desktopText = QStringLiteral("Without arguments the desktop program starts. ");
+    const QString desktopText = QStringLiteral(
+            "Without --headless the desktop program starts: --port PORT selects PORT in its\n"
+            "window, and --start starts it running there.\n");
 #else
-    const QString desktopText = QStringLiteral("This build has no windows. ");
+    const QString desktopText = QStringLiteral("This build has no windows.\n");
 #endif
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -136,7 +225,23 @@ int runCommandLine(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
-    if (!parser.isSet(QStringLiteral("headless")) || !parser.isSet(QStringLiteral("port"))) {
+    if (!parser.isSet(QStringLiteral("headless"))) {
+        // The window keeps its settings in its own menus and dialogs.
+        for (const Setting &setting : settingsSchema()) {
+            if (setting.hasOption() && setting.option != QLatin1String("port")
+                && setting.option != QLatin1String("start") && parser.isSet(setting.option)) {
+                usageError(QStringLiteral("--%1 is for headless mode: --headless and --port PORT "
+                                          "go together; the window takes --port and --start.")
+                                   .arg(setting.option));
+                return HeadlessEmulator::UsageError;
+            }
+        }
+        QString errorText;
+        readWindowArguments(QCoreApplication::arguments(), &errorText);
+        usageError(errorText);
+        return HeadlessEmulator::UsageError;
+    }
+    if (!parser.isSet(QStringLiteral("port"))) {
         std::fprintf(stderr,
                      "tqx-orbivo-emulator: --headless and --port PORT go together; "
                      "without arguments the desktop program starts.\nTry --help.\n");

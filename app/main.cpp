@@ -25,8 +25,13 @@ int main(int argc, char *argv[])
     icon.addFile(QStringLiteral(":/images/program-icon-256.png"));
     QApplication::setWindowIcon(icon);
 
+    const tqx::WindowRequest request = tqx::windowRequest(argc, argv);
     tqx::frmMain console;
     console.show();
+    if (request.port)
+        console.selectPort(*request.port);
+    if (request.start)
+        console.startRunning();
     // Asked to end by the system (SIGTERM, SIGHUP when its terminal closes, or Ctrl+C in it), the
     // program closes as if the user had closed the window: port closed, settings saved, even
     // while a dialog is open.

@@ -29,6 +29,8 @@
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <algorithm>
 #include <cstdio>
@@ -371,12 +373,38 @@ void frmMain::fillPortList()
         ComCombo->setItemData(ComCombo->count() - 1, QVariant::fromValue(port), portChoiceRole);
     }
     connect(ComCombo, &QComboBox::activated, this, &frmMain::onPortActivated);
-    // Names longer than the narrow box are read in full in the open list, and from their start
-    // in the box itself.
+    fitPortList();
+    // Names longer than the box are read in full in the open list, and from their start in the
+    // box itself.
     QAbstractItemView *list = ComCombo->view();
     list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
     connect(ComCombo, &QComboBox::currentIndexChanged, this,
             [this] { ComCombo->lineEdit()->setCursorPosition(0); });
+}
+
+// The box is as wide as its longest entry needs with the face and style in use, never narrower
+// than its place in the console and never reaching into the version box's caption; the open
+// list shows whatever is longer than that.
+void frmMain::fitPortList()
+{
+    int textWidth = 0;
+    for (int index = 0; index < ComCombo->count(); ++index)
+        textWidth = std::max(textWidth,
+                             ComCombo->fontMetrics().horizontalAdvance(ComCombo->itemText(index)));
+    QStyleOptionComboBox option;
+    option.initFrom(ComCombo);
+    option.editable = true;
+    // The line edit inside keeps a margin of its own on either side of the text.
+    constexpr int lineEditMargins = 2 * 2 + 2;
+    const QSize needed = ComCombo->style()->sizeFromContents(
+            QStyle::CT_ComboBox, &option, QSize(textWidth + lineEditMargins, ComCombo->height()),
+            ComCombo);
+    const int captionLeft = Label4->geometry().right() + 1
+            - Label4->fontMetrics().horizontalAdvance(Label4->text());
+    const int widest = captionLeft - ComCombo->x() - ComCombo->height() / 2;
+    ComCombo->resize(
+            std::clamp(needed.width(), ComCombo->width(), std::max(ComCombo->width(), widest)),
+            ComCombo->height());
 }
 
 // Choosing the network listener asks where it listens; cancelling keeps what was set before.
@@ -519,6 +547,49 @@ int frmMain::selectedPortIndex() const
     return index;
 }
 
+namespace {
+
+// Why a port did not open, naming the port: where the listener was to listen, or the device.
+QString startErrorText(const PortChoice &port, const QString &reason)
+{
+    switch (port.kind()) {
+    case PortChoice::Kind::Tcp:
+        return QStringLiteral("The network listener cannot listen on address %1, port %2: %3")
+                .arg(port.tcpAddress().toString())
+                .arg(port.tcpPort())
+                .arg(reason);
+    case PortChoice::Kind::System:
+        return QStringLiteral("Cannot open %1: %2").arg(port.systemName(), reason);
+    case PortChoice::Kind::Numbered:
+        return QStringLiteral("Cannot open %1: %2").arg(port.toString(), reason);
+    case PortChoice::Kind::Virtual:
+        break;
+    }
+    // The virtual port's own text says what it could not make.
+    return reason;
+}
+
+} // namespace
+
+void frmMain::selectPort(const PortChoice &port)
+{
+    if (port.kind() == PortChoice::Kind::Tcp)
+        setTcpEndpoint({port.tcpAddress().toString(), port.tcpPort()});
+    for (int index = 0; index < ComCombo->count(); ++index) {
+        if (portAt(index) == port) {
+            ComCombo->setCurrentIndex(index);
+            return;
+        }
+    }
+    ComCombo->setEditText(port.toString());
+}
+
+void frmMain::startRunning()
+{
+    if (!PortIsOpen)
+        frmMain_StartButton_Click();
+}
+
 void frmMain::frmMain_StartButton_Click()
 {
     if (!PortIsOpen) {
@@ -531,7 +602,7 @@ void frmMain::frmMain_StartButton_Click()
         Comm->setPort(*port);
         qCDebug(lcConsole).noquote() << "Start on" << port->toString();
         if (!Comm->open(&errorText)) {
-            showMessage(this, errorText);
+            showWarning(this, startErrorText(*port, errorText));
             return;
         }
         PortIsOpen = true;
@@ -650,6 +721,9 @@ std::optional<PortChoice> frmMain::chosenPort(QString *errorText) const
 
 void frmMain::buildStatusBar()
 {
+    // In the console's face and size, like the rest of the window, which leaves the paths the
+    // room to show whole at the console's width.
+    statusBar()->setFont(consoleFont());
     m_connectionBar = new ConnectionBar(this);
     VirtualDeviceText = m_connectionBar->deviceText;
     VirtualLinkText = m_connectionBar->linkText;
@@ -822,8 +896,12 @@ void frmMain::frmMain_AboutButton_Click()
 
 void frmMain::frmMain_HelpCommandsButton_Click()
 {
-    if (!m_commandsWindow)
+    if (!m_commandsWindow) {
         m_commandsWindow = frmTQXcommands::load();
+        // Opens on the commands of the profile in use.
+        if (m_commandsWindow)
+            m_commandsWindow->showProfileTab(Comm->profile() == Profile::Full);
+    }
     showReferenceWindow(m_commandsWindow);
 }
 

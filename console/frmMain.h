@@ -120,6 +120,12 @@ public:
     // selected.
     int selectedPortIndex() const;
 
+    // Selects the port in the port list: its entry, the network listener's entry set to its
+    // address and port, or its name typed into the box when the list has no entry for it.
+    void selectPort(const PortChoice &port);
+    // Starts on the selected port, as Start does; nothing when already running.
+    void startRunning();
+
     // Ends the program on a termination signal: closes as if the user had closed the window (port
     // closed, settings saved), answers no question and waits on no dialog, and ends every event
     // loop, a dialog's included.
@@ -199,6 +205,7 @@ private:
     void showRunning();
     void buildStatusBar();
     void fillPortList();
+    void fitPortList();
     void selectSavedPort(const ConsoleSettingsValues &values);
     PortChoice portAt(int index) const;
     std::optional<PortChoice> chosenPort(QString *errorText) const;

@@ -119,6 +119,10 @@ BusDeviceKind busDeviceKind(std::uint8_t address)
     }
 }
 
+std::span<const BusCommandRow> busCommandRows() { return table; }
+
+const BusCommandRow &busVersionRow() { return versionRow; }
+
 const BusCommandRow *findBusCommand(std::uint8_t address, std::uint8_t command)
 {
     if (command == busVersionCommand)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace tqx {
@@ -141,6 +142,11 @@ struct BusCommandRow
 };
 
 BusDeviceKind busDeviceKind(std::uint8_t address);
+
+// Every command id a kind of device is known to take, device by device; the version query that
+// every device answers is busVersionRow().
+std::span<const BusCommandRow> busCommandRows();
+const BusCommandRow &busVersionRow();
 
 // The row for a command id sent to a device, or nullptr when that kind of device is not known to
 // take it.

@@ -1,6 +1,7 @@
 #include "reference/frmTQXcommands.h"
 
 #include "reference/DefaultPrinter.h"
+#include "reference/FullCommandReference.h"
 #include "reference/ProgramFolder.h"
 #include "rtf/RtfFileLoader.h"
 #include "rtf/RtfReader.h"
@@ -8,9 +9,12 @@
 #include "widgets/ScreenUnits.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QScreen>
+#include <QTabWidget>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTextEdit>
@@ -25,7 +29,8 @@ namespace {
 constexpr int viewWidthMargin = 80;
 constexpr int viewHeightMargin = 600;
 constexpr int clientWidth = 10812;
-constexpr int clientHeight = 3504;
+// Tall enough to show the command table's rows rather than the first three.
+constexpr int clientHeight = 9504;
 constexpr std::uint32_t ivory = 0xE0F0F0; // red 240, green 240, blue 224
 } // namespace
 
@@ -37,16 +42,27 @@ frmTQXcommands::frmTQXcommands()
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
-    CommandsRT = new QTextEdit(client);
-    CommandsRT->setReadOnly(true);
-    CommandsRT->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    QPalette palette = CommandsRT->palette();
-    palette.setColor(QPalette::Base, colorFromNumber(ivory));
-    CommandsRT->setPalette(palette);
+    Tabs = new QTabWidget(client);
+    Tabs->setDocumentMode(true);
+    CommandsRT = new QTextEdit;
+    FullCommandsRT = new QTextEdit;
+    for (QTextEdit *view : {CommandsRT, FullCommandsRT}) {
+        view->setReadOnly(true);
+        view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::Base, colorFromNumber(ivory));
+        view->setPalette(palette);
+    }
+    Tabs->addTab(CommandsRT, QStringLiteral("&Basic command table"));
+    Tabs->addTab(FullCommandsRT, QStringLiteral("&Full hand control"));
+    FullCommandsRT->setHtml(fullCommandReferenceHtml());
 
+    // Tall enough for the table's rows, within the screen.
     const Twips twips = Twips::forPrimaryScreen();
-    resize(twips.toPixels(clientWidth),
-           twips.toPixels(clientHeight) + menuBar()->sizeHint().height());
+    int height = twips.toPixels(clientHeight) + menuBar()->sizeHint().height();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        height = std::min(height, screen->availableGeometry().height() * 9 / 10);
+    resize(twips.toPixels(clientWidth), height);
     centreOnScreen(this);
 }
 
@@ -129,8 +145,8 @@ void frmTQXcommands::resizeEvent(QResizeEvent *event)
 void frmTQXcommands::frmTQXcommands_Form_Resize()
 {
     const Twips twips = Twips::forPrimaryScreen();
-    CommandsRT->setGeometry(0, 0, std::max(0, width() - twips.toPixels(viewWidthMargin)),
-                            std::max(0, height() - twips.toPixels(viewHeightMargin)));
+    Tabs->setGeometry(0, 0, std::max(0, width() - twips.toPixels(viewWidthMargin)),
+                      std::max(0, height() - twips.toPixels(viewHeightMargin)));
 }
 
 void frmTQXcommands::frmTQXcommands_CmdPrint_Click()
@@ -140,20 +156,27 @@ void frmTQXcommands::frmTQXcommands_CmdPrint_Click()
     std::unique_ptr<QPrinter> printer = openPrinterOrTell();
     if (!printer)
         return;
-    const QTextCursor cursor = CommandsRT->textCursor();
+    // The tab in view is printed.
+    const QTextEdit *view = Tabs->currentWidget() == FullCommandsRT ? FullCommandsRT : CommandsRT;
+    const QTextCursor cursor = view->textCursor();
     bool printed = false;
     if (cursor.hasSelection()) {
         QTextDocument selection;
-        selection.setDefaultFont(CommandsRT->document()->defaultFont());
+        selection.setDefaultFont(view->document()->defaultFont());
         QTextCursor(&selection).insertFragment(cursor.selection());
         printed = printDocument(selection, printer.get());
     } else {
-        printed = printDocument(*CommandsRT->document(), printer.get());
+        printed = printDocument(*view->document(), printer.get());
     }
     if (!printed)
         reportPrintRefused();
 }
 
 void frmTQXcommands::frmTQXcommands_CmdClose_Click() { close(); }
+
+void frmTQXcommands::showProfileTab(bool fullProfile)
+{
+    Tabs->setCurrentWidget(fullProfile ? FullCommandsRT : CommandsRT);
+}
 
 } // namespace tqx

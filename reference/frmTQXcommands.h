@@ -3,13 +3,15 @@
 #include "reference/ReferenceWindow.h"
 
 class QAction;
+class QTabWidget;
 class QTextEdit;
 
 namespace tqx {
 
 class RtfFileLoader;
 
-// The command reference: the command table document from the program folder, shown in a
+// The command reference: the command table document from the program folder and, on a second
+// tab, the full profile's commands made from the tables the interpreter answers from; shown in a
 // resizable tool window and printable.
 //
 // The document is read on a worker thread: the thread that shows the window also answers the
@@ -34,6 +36,12 @@ public:
     QAction *CmdClose = nullptr;
     QAction *CmdPrint = nullptr;
     QTextEdit *CommandsRT = nullptr;
+    // The full profile's commands, on the second tab.
+    QTextEdit *FullCommandsRT = nullptr;
+    QTabWidget *Tabs = nullptr;
+
+    // Shows the tab of the profile in use.
+    void showProfileTab(bool fullProfile);
 
     // Whether the document is still being read.
     bool isLoading() const;

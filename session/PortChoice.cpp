@@ -44,13 +44,12 @@ std::optional<PortChoice> parseTcp(const QString &rest, QString *errorText)
         *errorText = portNumberError(portText);
         return std::nullopt;
     }
-    const QHostAddress address
-            = host.isEmpty() ? PortChoice::defaultTcpAddress() : QHostAddress(host);
-    if (address.isNull()) {
-        *errorText = QStringLiteral("\"%1\" is not an IP address").arg(host);
+    if (host.isEmpty())
+        return PortChoice::tcp(PortChoice::defaultTcpAddress(), static_cast<quint16>(number));
+    const std::optional<QHostAddress> address = PortChoice::readAddress(host, errorText);
+    if (!address)
         return std::nullopt;
-    }
-    return PortChoice::tcp(address, static_cast<quint16>(number));
+    return PortChoice::tcp(*address, static_cast<quint16>(number));
 }
 
 // What the user reads of a kind of port, one row each.
@@ -143,6 +142,38 @@ std::optional<PortChoice> PortChoice::parse(const QString &text, QString *errorT
     if (const QRegularExpressionMatch match = numberedName.match(name); match.hasMatch())
         return numbered(match.captured(1).toInt());
     return system(name);
+}
+
+std::optional<QHostAddress> PortChoice::readAddress(const QString &text, QString *errorText)
+{
+    // The system's reading takes "12345" and "10.1" for addresses as well; an address to listen
+    // on is written out in full.
+    static const QRegularExpression dottedNumbers(QStringLiteral("^[0-9.]+$"));
+    static const QRegularExpression dottedQuad(
+            QStringLiteral("^[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}\\.[0-9]{1,3}$"));
+    QString ignored;
+    if (!errorText)
+        errorText = &ignored;
+    const QString address = text.trimmed();
+    if (address.isEmpty()) {
+        *errorText = QStringLiteral("an address is needed, such as %1")
+                             .arg(defaultTcpAddress().toString());
+        return std::nullopt;
+    }
+    if (address.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return QHostAddress(QHostAddress::LocalHost);
+    const QHostAddress read(address);
+    if (dottedNumbers.match(address).hasMatch() && !dottedQuad.match(address).hasMatch()) {
+        *errorText = QStringLiteral("\"%1\" is not an IP address: an IPv4 address is four "
+                                    "numbers from 0 to 255, such as %2")
+                             .arg(address, defaultTcpAddress().toString());
+        return std::nullopt;
+    }
+    if (read.isNull()) {
+        *errorText = QStringLiteral("\"%1\" is not an IP address").arg(address);
+        return std::nullopt;
+    }
+    return read;
 }
 
 QString PortChoice::toString() const

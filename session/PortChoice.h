@@ -59,6 +59,10 @@ public:
     // "tcp:ADDRESS:PORT" ("tcp:[::1]:4030" for IPv6; 0 picks a free port) or else a system port
     // name. Nothing, with `errorText` saying why, for a blank text or a network port named wrongly.
     static std::optional<PortChoice> parse(const QString &text, QString *errorText);
+    // Reads an address to listen on: IPv4 in its dotted form, IPv6, or "localhost" (the loopback
+    // address, looked up nowhere). Nothing, with the reason, for anything else: a bare number
+    // such as "12345" is not taken for an address, and a host name is for the caller to look up.
+    static std::optional<QHostAddress> readAddress(const QString &text, QString *errorText);
     // The text parse() reads back: "Com 3", "/dev/ttyUSB0", "virtual", "tcp:4030" (the default
     // address left out), "tcp:0.0.0.0:4030", "tcp:[::1]:4030".
     QString toString() const;

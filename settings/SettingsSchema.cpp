@@ -436,9 +436,14 @@ std::vector<Setting> declareSchema()
                                       "port name such as /dev/ttyUSB0 or COM12, \"virtual\" for a "
                                       "new pseudo-terminal, or tcp:[ADDRESS:]PORT for a network "
                                       "listener (%1 unless ADDRESS is given; tcp:0 picks a free "
-                                      "port).")
+                                      "port). Without --headless the window opens with PORT "
+                                      "selected.")
                         .arg(PortChoice::defaultTcpAddress().toString());
             }));
+    schema.push_back(programOption(
+            QStringLiteral("start"), {},
+            fixedHelp("Open the window already running: on --port PORT, or else on the port it "
+                      "selected last (a headless run always starts).")));
     schema.push_back(versionReplySetting());
     schema.push_back(words<Profile>(
             QStringLiteral("profile"), QStringLiteral("profile"),

@@ -27,6 +27,16 @@ void showMessage(QWidget *parent, const QString &text)
     QMessageBox::information(parent, QString::fromLatin1(messageCaption), text, QMessageBox::Ok);
 }
 
+void showWarning(QWidget *parent, const QString &text)
+{
+    qCDebug(lcWidgets).noquote() << "warning:" << text;
+    if (const MessageSink &sink = currentSink()) {
+        sink(parent, text);
+        return;
+    }
+    QMessageBox::warning(parent, QString::fromLatin1(messageCaption), text, QMessageBox::Ok);
+}
+
 MessageSink setMessageSink(MessageSink sink)
 {
     return std::exchange(currentSink(), std::move(sink));

@@ -12,6 +12,9 @@ namespace tqx {
 // text, a single OK button and the caption "TQX_Orbivo_Emulator". Tests replace the box so that
 // none of them ever waits on it.
 void showMessage(QWidget *parent, const QString &text);
+// The same with a warning icon, for what went wrong rather than what is so; the sink gets it as
+// any other message.
+void showWarning(QWidget *parent, const QString &text);
 
 using MessageSink = std::function<void(QWidget *parent, const QString &text)>;
 // Replaces the box; an empty sink restores it. Returns the sink that was in place.

@@ -61,6 +61,8 @@ void PortChoiceParseTest::parse_data()
     QTest::newRow("network, IPv6 in brackets") << "tcp:[::1]:4030" << Kind::Tcp << "tcp:[::1]:4030";
     QTest::newRow("network, IPv6 bare") << "tcp:::1:4030" << Kind::Tcp << "tcp:[::1]:4030";
     QTest::newRow("network, highest port") << "tcp:65535" << Kind::Tcp << "tcp:65535";
+    QTest::newRow("network, localhost") << "tcp:localhost:5000" << Kind::Tcp << "tcp:5000";
+    QTest::newRow("network, LOCALHOST") << "tcp:LOCALHOST:5000" << Kind::Tcp << "tcp:5000";
 }
 
 // Each text reads as its kind, prints as the canonical text, and that text reads back the same.
@@ -97,8 +99,16 @@ void PortChoiceParseTest::badText_data()
                                                << "\"http\" is not a TCP port number (0 to 65535)";
     QTest::newRow("network port negative") << "tcp:-1"
                                            << "\"-1\" is not a TCP port number (0 to 65535)";
-    QTest::newRow("network address a host name") << "tcp:localhost:4030"
-                                                 << "\"localhost\" is not an IP address";
+    QTest::newRow("network address a host name") << "tcp:here:4030"
+                                                 << "\"here\" is not an IP address";
+    QTest::newRow("network address a bare number")
+            << "tcp:12345:4030"
+            << "\"12345\" is not an IP address: an IPv4 address is four numbers from 0 to 255, "
+               "such as 127.0.0.1";
+    QTest::newRow("network address two numbers")
+            << "tcp:10.1:4030"
+            << "\"10.1\" is not an IP address: an IPv4 address is four numbers from 0 to 255, "
+               "such as 127.0.0.1";
     QTest::newRow("network address not an address") << "tcp:300.1.1.1:4030"
                                                     << "\"300.1.1.1\" is not an IP address";
     QTest::newRow("IPv6 bracket not closed") << "tcp:[::1:4030"

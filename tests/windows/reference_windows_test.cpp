@@ -1,6 +1,9 @@
 // The Help menu's windows, opened from the console: their data files, sizes and printouts.
 
 #include "console/frmMain.h"
+#include "emulation/BusCommandTable.h"
+#include "emulation/CommandTable.h"
+#include "emulation/FullCommandTable.h"
 #include "reference/DefaultPrinter.h"
 #include "reference/ProgramFolder.h"
 #include "reference/frmAbout.h"
@@ -21,11 +24,14 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QTextTable>
 #include <QTimer>
 
 #include <memory>
@@ -48,6 +54,11 @@ private slots:
     void commandReferenceShowsTheShippedDocument();
     void viewFollowsTheWindowSize_data();
     void viewFollowsTheWindowSize();
+    void commandReferenceOpensShowingTheTable();
+    void fullProfileTabListsEveryCommand();
+    void fullProfileTabListsEveryBusCommand();
+    void opensOnTheTabOfTheProfileInUse_data();
+    void opensOnTheTabOfTheProfileInUse();
     void cableWindowFitsTheDrawing();
     void closingTheConsoleClosesReferenceWindows();
     void aboutShowsVersionAndDateEachTime();
@@ -307,10 +318,115 @@ void ReferenceWindowsTest::viewFollowsTheWindowSize()
     QVERIFY(window);
     window->resize(size);
     const Twips twips = Twips::forPrimaryScreen();
-    const QRect view = window->CommandsRT->geometry();
+    // The tabs with the two documents take the view's place.
+    const QRect view = window->Tabs->geometry();
     QCOMPARE(view.topLeft(), QPoint(0, 0));
     QCOMPARE(view.width(), std::max(0, window->width() - twips.toPixels(80)));
     QCOMPARE(view.height(), std::max(0, window->height() - twips.toPixels(600)));
+}
+
+// Opened as it is, the window shows the whole command table, its last row included.
+void ReferenceWindowsTest::commandReferenceOpensShowingTheTable()
+{
+    frmTQXcommands *window = openCommandReference();
+    QVERIFY(window);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTextEdit *view = window->CommandsRT;
+    for (const QString &row : {QString("Description"), QString("32-bit get Azm-Alt")}) {
+        const QTextCursor found = view->document()->find(row);
+        QVERIFY2(!found.isNull(), qPrintable(row));
+        QTextCursor end(found);
+        end.movePosition(QTextCursor::EndOfBlock);
+        const QRect shown = view->cursorRect(found).united(view->cursorRect(end));
+        QVERIFY2(view->viewport()->rect().contains(shown),
+                 qPrintable(QString("%1 at y %2, view %3 px high")
+                                    .arg(row)
+                                    .arg(shown.bottom())
+                                    .arg(view->viewport()->height())));
+    }
+}
+
+namespace {
+
+// The text of a column's cells, below the heading row, in the document's `number`th table.
+QStringList tableCells(const QTextDocument *document, int number, int column)
+{
+    QStringList cells;
+    int seen = 0;
+    for (QTextFrame *frame : document->rootFrame()->childFrames()) {
+        auto *table = qobject_cast<QTextTable *>(frame);
+        if (!table || seen++ != number)
+            continue;
+        for (int row = 1; row < table->rows(); ++row) {
+            QTextCursor cell = table->cellAt(row, column).firstCursorPosition();
+            cell.setPosition(table->cellAt(row, column).lastCursorPosition().position(),
+                             QTextCursor::KeepAnchor);
+            cells << cell.selectedText();
+        }
+    }
+    return cells;
+}
+
+} // namespace
+
+// Every letter the full profile answers has its row, in the table's order, with its length.
+void ReferenceWindowsTest::fullProfileTabListsEveryCommand()
+{
+    frmTQXcommands *window = openCommandReference();
+    QVERIFY(window);
+    QCOMPARE(window->Tabs->indexOf(window->FullCommandsRT), 1);
+    const QTextDocument *document = window->FullCommandsRT->document();
+    QStringList letters;
+    QStringList lengths;
+    for (const FullCommand &command : fullCommandTable()) {
+        letters << QString(QLatin1Char(command.letter));
+        lengths << QString::number(command.length);
+    }
+    QCOMPARE(tableCells(document, 0, 0), letters);
+    QCOMPARE(tableCells(document, 0, 1), lengths);
+    // The basic table's own letters say what it answers.
+    const QStringList basic = tableCells(document, 0, 4);
+    for (const CommandRow &row : commandTable()) {
+        const qsizetype at = letters.indexOf(QString(QLatin1Char(row.letter)));
+        QVERIFY2(at >= 0, qPrintable(QString(QLatin1Char(row.letter))));
+        QVERIFY2(basic[at] != QString(QChar(0x2014)), qPrintable(basic[at]));
+    }
+    QCOMPARE(basic[letters.indexOf("W")], QString(QChar(0x2014)));
+}
+
+// Every command id the pass-through carries, device by device, and the version query.
+void ReferenceWindowsTest::fullProfileTabListsEveryBusCommand()
+{
+    frmTQXcommands *window = openCommandReference();
+    QVERIFY(window);
+    const QTextDocument *document = window->FullCommandsRT->document();
+    QStringList ids;
+    for (const BusCommandRow &row : busCommandRows())
+        ids << QString::number(row.command);
+    ids << QString::number(busVersionRow().command);
+    QCOMPARE(tableCells(document, 1, 2), ids);
+    const QStringList addresses = tableCells(document, 1, 1);
+    QCOMPARE(addresses.constFirst(), QString("16, 17"));
+    QVERIFY(addresses.contains("176"));
+    QVERIFY(addresses.contains("178"));
+}
+
+void ReferenceWindowsTest::opensOnTheTabOfTheProfileInUse_data()
+{
+    QTest::addColumn<bool>("fullProfile");
+    QTest::newRow("basic table") << false;
+    QTest::newRow("full hand control") << true;
+}
+
+void ReferenceWindowsTest::opensOnTheTabOfTheProfileInUse()
+{
+    QFETCH(bool, fullProfile);
+    m_console->chooseProfile(fullProfile ? Profile::Full : Profile::Basic);
+    frmTQXcommands *window = openCommandReference();
+    QVERIFY(window);
+    QCOMPARE(window->Tabs->currentWidget(),
+             fullProfile ? window->FullCommandsRT : window->CommandsRT);
 }
 
 void ReferenceWindowsTest::cableWindowFitsTheDrawing()
