@@ -51,6 +51,12 @@ struct EmulatorSettings
     // at start, and said, so that the run can be repeated).
     std::vector<FaultRule> faults;
     std::optional<std::uint64_t> faultSeed;
+    // The port a headless run answers on (--port, or the "port" key of its settings file), as
+    // PortChoice reads it or "systemd"; empty: none given. The window keeps its own port above.
+    QString headlessPort;
+
+    // The port that names the listening socket the service manager passes.
+    static QString serviceManagerPort() { return QStringLiteral("systemd"); }
 };
 
 } // namespace tqx
