@@ -192,7 +192,7 @@ int main(int argc, char *argv[])
 
     // The programs inherit the first core from here; the client moves to the second after.
     pinToCore(0, 0);
-    std::vector<Instance> instances(std::size_t(count));
+    std::vector<Instance> instances(static_cast<std::size_t>(count));
     const auto startedAt = Clock::now();
     for (int i = 0; i < count; ++i) {
         Instance &instance = instances[std::size_t(i)];
