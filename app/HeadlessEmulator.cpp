@@ -184,10 +184,6 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
         reportError(QStringLiteral("cannot open %1: %2").arg(m_options.port, errorText));
         return PortFailure;
     }
-    if (!m_options.readyFilePath.isEmpty() && !writeReadyFile()) {
-        stop();
-        return PortFailure;
-    }
     const QString listening = m_port.listeningText(m_session.portName(), m_session.publishedLink());
     if (m_options.logFormat == LogFormat::Jsonl) {
         const QByteArray connect = QJsonDocument(connectFields()).toJson(QJsonDocument::Compact);
@@ -197,8 +193,6 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     } else {
         m_output->write(listening.toStdString() + '\n');
     }
-    ServiceManager::notifyReady(listening);
-    m_readyNotified = true;
     if (!m_options.faults.empty()) {
         const std::uint64_t seed = m_options.faultSeed.value_or(
                 (std::uint64_t(std::random_device()()) << 32) | std::random_device()());
@@ -211,6 +205,13 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
                            .arg(rules.join(QStringLiteral(", ")))
                            .arg(seed));
     }
+    // Ready once everything is set up; the first command is read after this returns.
+    if (!m_options.readyFilePath.isEmpty() && !writeReadyFile()) {
+        stop();
+        return PortFailure;
+    }
+    ServiceManager::notifyReady(listening);
+    m_readyNotified = true;
     return Success;
 }
 
