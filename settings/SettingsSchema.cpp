@@ -561,7 +561,7 @@ std::vector<Setting> declareSchema()
                                              "command and the reply mean, in plain words.")));
     schema.push_back(programOption(
             QStringLiteral("log-format"), QStringLiteral("text|jsonl"),
-            fixedHelp("text: the lines above (default); jsonl: one JSON object a line, on "
+            fixedHelp("text: the tab-separated lines (default); jsonl: one JSON object a line, on "
                       "standard output and in the log, for programs that read them: each "
                       "exchange with its time, command and reply (as text and hex) and with "
                       "--decode its meaning, each event with its kind and text.")));
