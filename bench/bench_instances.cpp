@@ -74,6 +74,27 @@ std::string fileText(const std::string &path)
     return text.str();
 }
 
+// User and system time the process has taken so far, in milliseconds.
+double cpuMs(pid_t pid)
+{
+    const std::string text = fileText("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t end = text.rfind(')'); // the name may hold spaces
+    if (end == std::string::npos)
+        return 0;
+    std::istringstream fields(text.substr(end + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14)
+            user = std::stoull(field);
+        if (index == 15) {
+            system = std::stoull(field);
+            break;
+        }
+    }
+    return double(user + system) * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+}
+
 // The bound port from a ready file: {"connect":{"address":"127.0.0.1","port":N},...}.
 int readyPort(const std::string &text)
 {
@@ -220,6 +241,9 @@ int main(int argc, char *argv[])
                 elapsedMs(startedAt));
     for (Instance &instance : instances)
         instance.fd = connectTo(instance.port);
+    double cpuBefore = 0;
+    for (const Instance &instance : instances)
+        cpuBefore -= cpuMs(instance.pid);
 
     // One after another: each instance answers with the others idle.
     for (int round = 0; round < polls; ++round) {
@@ -261,6 +285,13 @@ int main(int argc, char *argv[])
         }
     }
     reportReplies("all at once", instances);
+    double cpuUsed = cpuBefore;
+    for (const Instance &instance : instances)
+        cpuUsed += cpuMs(instance.pid);
+    const double replies = double(count) * double(polls + burstRounds);
+    std::printf("the instances' processor time: %.1f us a reply (%.0f ms in all, idle time "
+                "included)\n",
+                cpuUsed * 1000.0 / replies, cpuUsed);
 
     std::vector<double> rss;
     std::vector<double> pss;
