@@ -1,9 +1,11 @@
 #include "app/CommandLine.h"
 
 #include "app/HeadlessEmulator.h"
+#include "app/ServiceManager.h"
 #include "app/TerminationSignals.h"
 #include "generated/ProgramVersion.h"
 #include "session/PortChoice.h"
+#include "session/ProgramInstance.h"
 #include "settings/SettingsSchema.h"
 #include "settings/SettingsStore.h"
 
@@ -241,20 +243,33 @@ int runCommandLine(int argc, char *argv[])
         usageError(errorText);
         return HeadlessEmulator::UsageError;
     }
-    if (!parser.isSet(QStringLiteral("port"))) {
-        std::fprintf(stderr,
-                     "tqx-orbivo-emulator: --headless and --port PORT go together; "
-                     "without arguments the desktop program starts.\nTry --help.\n");
-        return HeadlessEmulator::UsageError;
-    }
-
-    HeadlessOptions options;
-    options.port = parser.value(QStringLiteral("port"));
-    if (options.port.trimmed().isEmpty()) {
+    if (parser.isSet(QStringLiteral("port"))
+        && parser.value(QStringLiteral("port")).trimmed().isEmpty()) {
         std::fprintf(stderr, "tqx-orbivo-emulator: --port needs a port name: %s.\nTry --help.\n",
                      qPrintable(PortChoice::waysInText()));
         return HeadlessEmulator::UsageError;
     }
+    // Before anything opens: the instance names the files the program makes.
+    if (parser.isSet(QStringLiteral("instance"))) {
+        const QString instance = parser.value(QStringLiteral("instance"));
+        if (const std::optional<QString> problem = ProgramInstance::nameProblem(instance)) {
+            usageError(QStringLiteral("--instance \"%1\": %2.").arg(instance, *problem));
+            return HeadlessEmulator::UsageError;
+        }
+        ProgramInstance::setName(instance);
+    }
+    HeadlessOptions options;
+    if (parser.isSet(QStringLiteral("log-format"))) {
+        const QString format = parser.value(QStringLiteral("log-format")).trimmed().toLower();
+        if (format == QLatin1String("jsonl")) {
+            options.logFormat = LogFormat::Jsonl;
+        } else if (format != QLatin1String("text")) {
+            usageError(
+                    QStringLiteral("--log-format must be text or jsonl, not \"%1\".").arg(format));
+            return HeadlessEmulator::UsageError;
+        }
+    }
+
     EmulatorSettings values = defaults;
     if (parser.isSet(QStringLiteral("config"))) {
         if (const std::optional<QString> error
@@ -265,9 +280,27 @@ int runCommandLine(int argc, char *argv[])
     }
     if (!readSettingOptions(parser, values))
         return HeadlessEmulator::UsageError;
+    QString socketError;
+    options.listeningSocket = ServiceManager::takeListeningSocket(&socketError);
+    if (!socketError.isEmpty()) {
+        std::fprintf(stderr, "tqx-orbivo-emulator: %s\n", qPrintable(socketError));
+        return HeadlessEmulator::PortFailure;
+    }
+    // A socket-activated service needs no port of its own: it listens where it was passed.
+    options.port = values.headlessPort;
+    if (options.port.isEmpty() && options.listeningSocket >= 0)
+        options.port = EmulatorSettings::serviceManagerPort();
+    if (options.port.isEmpty()) {
+        std::fprintf(stderr,
+                     "tqx-orbivo-emulator: --headless needs --port PORT (or the \"port\" key "
+                     "of the --config file); without arguments the desktop program "
+                     "starts.\nTry --help.\n");
+        return HeadlessEmulator::UsageError;
+    }
     takeSettings(values, options);
     options.logPath = parser.value(QStringLiteral("log"));
     options.decode = parser.isSet(QStringLiteral("decode"));
+    options.readyFilePath = parser.value(QStringLiteral("ready-file"));
 
     TerminationSignals terminations;
     HeadlessEmulator emulator(options, STDOUT_FILENO, STDERR_FILENO);

@@ -4,12 +4,20 @@
 
 #include "app/ExchangeLine.h"
 #include "app/LineWriter.h"
+#include "app/ServiceManager.h"
 #include "emulation/ExchangeDecoder.h"
 #include "session/DisplayText.h"
+#include "session/EmergencyExit.h"
+#include "session/ProgramInstance.h"
+#include "session/TcpTransport.h"
 #include "session/UtcText.h"
+#include "settings/EmulatorSettings.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -33,6 +41,7 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
     : QObject(parent)
     , m_options(std::move(options))
     , m_errors(std::make_shared<LineWriter>(errorFd, "standard error"))
+    , m_jsonLine(ProgramInstance::name().toStdString())
     , m_session(this)
 {
     m_output = std::make_unique<LineWriter>(outputFd, "standard output", errorReporter());
@@ -47,21 +56,25 @@ HeadlessEmulator::HeadlessEmulator(HeadlessOptions options, int outputFd, int er
     m_session.setJournalKept(false);
     connect(&m_session, &EmulatorSession::unanswered, this,
             [this](const Bytes &bytes, const QString &reason) {
-                writeEvent(QStringLiteral("unanswered: %1 (%2)").arg(displayText(bytes), reason));
+                writeEvent("unanswered",
+                           QStringLiteral("unanswered: %1 (%2)").arg(displayText(bytes), reason));
             });
     connect(&m_session, &EmulatorSession::exchanged, this, &HeadlessEmulator::writeExchange);
-    connect(&m_session, &EmulatorSession::clientNotice, this, &HeadlessEmulator::writeEvent);
+    connect(&m_session, &EmulatorSession::clientNotice, this,
+            [this](const QString &text) { writeEvent("client-notice", text); });
     connect(&m_session, &EmulatorSession::portFailed, this, [this](const QString &errorText) {
         reportError(QStringLiteral("the port failed: %1").arg(errorText));
         stop();
         emit portLost();
     });
-    connect(&m_session, &EmulatorSession::clientConnected, this,
-            [this](const QString &client) { writeEvent(m_port.clientConnectedText(client)); });
+    connect(&m_session, &EmulatorSession::clientConnected, this, [this](const QString &client) {
+        writeEvent("client-connected", m_port.clientConnectedText(client));
+    });
     connect(&m_session, &EmulatorSession::clientLeft, this,
-            [this] { writeEvent(m_port.clientLeftText()); });
+            [this] { writeEvent("client-left", m_port.clientLeftText()); });
     connect(&m_session, &EmulatorSession::clientRefused, this, [this](const QString &client) {
-        writeEvent(QStringLiteral("refused a second client from %1: one client at a time")
+        writeEvent("client-refused",
+                   QStringLiteral("refused a second client from %1: one client at a time")
                            .arg(client));
     });
 }
@@ -101,18 +114,38 @@ void HeadlessEmulator::reportUnwritten(const LineWriter &writer)
                         .arg(QString::fromStdString(writer.name())));
 }
 
-bool HeadlessEmulator::configurePort()
+HeadlessEmulator::ExitCode HeadlessEmulator::configurePort()
 {
-    QString errorText;
-    const std::optional<PortChoice> port = PortChoice::parse(m_options.port, &errorText);
-    if (!port) {
-        reportError(QStringLiteral("--port %1: %2").arg(m_options.port.trimmed(), errorText));
-        return false;
+    const bool passedSocket = m_options.listeningSocket >= 0;
+    if (m_options.port.trimmed().compare(EmulatorSettings::serviceManagerPort(),
+                                         Qt::CaseInsensitive)
+        == 0) {
+        if (!passedSocket) {
+            reportError(QStringLiteral("--port %1: the service manager passed no listening "
+                                       "socket (it does with socket activation)")
+                                .arg(EmulatorSettings::serviceManagerPort()));
+            return PortFailure;
+        }
+        m_port = PortChoice::tcp();
+    } else {
+        QString errorText;
+        const std::optional<PortChoice> port = PortChoice::parse(m_options.port, &errorText);
+        if (!port) {
+            reportError(QStringLiteral("--port %1: %2").arg(m_options.port.trimmed(), errorText));
+            return UsageError;
+        }
+        m_port = *port;
     }
-    m_port = *port;
+    // The service manager decides where a socket-activated service listens.
+    if (passedSocket && m_port.kind() == PortChoice::Kind::Tcp)
+        m_session.setTcpListeningSocket(m_options.listeningSocket);
+    else if (passedSocket)
+        reportError(QStringLiteral("the service manager passed a listening socket, which only a "
+                                   "network port takes: %1 does not use it")
+                            .arg(m_port.toString()));
     m_session.setPort(m_port);
     qCDebug(lcApp).noquote() << "headless on" << m_port.toString();
-    return true;
+    return Success;
 }
 
 // Opens the log without waiting: a FIFO that no process reads yet is opened by the log's writer
@@ -145,8 +178,8 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     if (!m_options.logPath.isEmpty() && !openLog())
         return UsageError;
 
-    if (!configurePort())
-        return UsageError;
+    if (const ExitCode configured = configurePort(); configured != Success)
+        return configured;
     // Set before the port opens: a client's first command already sees the mount's time.
     MountClock &clock = m_session.mountClock();
     if (m_options.startUtcMs)
@@ -157,9 +190,15 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
         reportError(QStringLiteral("cannot open %1: %2").arg(m_options.port, errorText));
         return PortFailure;
     }
-    m_output->write(
-            m_port.listeningText(m_session.portName(), m_session.publishedLink()).toStdString()
-            + '\n');
+    const QString listening = m_port.listeningText(m_session.portName(), m_session.publishedLink());
+    if (m_options.logFormat == LogFormat::Jsonl) {
+        const QByteArray connect = QJsonDocument(connectFields()).toJson(QJsonDocument::Compact);
+        m_output->write(m_jsonLine.event(QDateTime::currentMSecsSinceEpoch(), "listening",
+                                         listening.toStdString(),
+                                         "\"connect\":" + connect.toStdString()));
+    } else {
+        m_output->write(listening.toStdString() + '\n');
+    }
     if (!m_options.faults.empty()) {
         const std::uint64_t seed = m_options.faultSeed.value_or(
                 (std::uint64_t(std::random_device()()) << 32) | std::random_device()());
@@ -167,18 +206,90 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
         QStringList rules;
         for (const FaultRule &rule : m_options.faults)
             rules << rule.text;
-        writeEvent(QStringLiteral("faults: %1 (--seed %2 repeats them)")
+        writeEvent("faults",
+                   QStringLiteral("faults: %1 (--seed %2 repeats them)")
                            .arg(rules.join(QStringLiteral(", ")))
                            .arg(seed));
     }
     if (m_options.startUtcMs || m_options.timeRate != 1)
-        writeEvent(QStringLiteral("mount clock: %1 at %2 times real time")
+        writeEvent("mount-clock",
+                   QStringLiteral("mount clock: %1 at %2 times real time")
                            .arg(UtcText::format(clock.utcMs()))
                            .arg(m_options.timeRate));
+    // Ready once everything is set up; the first command is read after this returns.
+    if (!m_options.readyFilePath.isEmpty() && !writeReadyFile()) {
+        stop();
+        return PortFailure;
+    }
+    ServiceManager::notifyReady(listening);
+    m_readyNotified = true;
     return Success;
 }
 
-void HeadlessEmulator::stop() { m_session.close(nullptr); }
+void HeadlessEmulator::stop()
+{
+    if (m_readyNotified) {
+        m_readyNotified = false;
+        ServiceManager::notifyStopping();
+    }
+    m_session.close(nullptr);
+    if (m_readyFileWritten) {
+        m_readyFileWritten = false;
+        QFile::remove(m_options.readyFilePath);
+        EmergencyExit::forget(QFile::encodeName(m_options.readyFilePath).toStdString());
+    }
+}
+
+QJsonObject HeadlessEmulator::connectFields() const
+{
+    QJsonObject fields;
+    switch (m_port.clientAccess()) {
+    case PortChoice::ClientAccess::DevicePath:
+        fields.insert(QStringLiteral("device"), m_session.clientDevice());
+        if (const QString link = m_session.publishedLink(); !link.isEmpty())
+            fields.insert(QStringLiteral("link"), link);
+        break;
+    case PortChoice::ClientAccess::OtherEndOfTheLine:
+        fields.insert(QStringLiteral("device"), m_session.portName());
+        break;
+    case PortChoice::ClientAccess::NetworkAddress:
+        if (const auto *listener = qobject_cast<const TcpTransport *>(m_session.transport())) {
+            fields.insert(QStringLiteral("address"), listener->listeningAddress().toString());
+            fields.insert(QStringLiteral("port"), int(listener->listeningPort()));
+        }
+        break;
+    }
+    return fields;
+}
+
+QJsonObject HeadlessEmulator::readyFields() const
+{
+    QJsonObject fields;
+    fields.insert(QStringLiteral("pid"), QCoreApplication::applicationPid());
+    fields.insert(QStringLiteral("port"), m_options.port);
+    fields.insert(QStringLiteral("connect"), connectFields());
+    if (const QString instance = ProgramInstance::name(); !instance.isEmpty())
+        fields.insert(QStringLiteral("instance"), instance);
+    return fields;
+}
+
+// Written whole under a temporary name in the same folder and renamed, so that whoever waits
+// for the file never reads half of it. Once, at start: never on the way of an answer.
+bool HeadlessEmulator::writeReadyFile()
+{
+    QSaveFile file(m_options.readyFilePath);
+    const bool written = file.open(QIODevice::WriteOnly)
+            && file.write(QJsonDocument(readyFields()).toJson(QJsonDocument::Compact) + '\n') >= 0
+            && file.commit();
+    if (!written) {
+        reportError(QStringLiteral("cannot write the ready file %1: %2")
+                            .arg(m_options.readyFilePath, file.errorString()));
+        return false;
+    }
+    m_readyFileWritten = true;
+    EmergencyExit::removeOnExit(QFile::encodeName(m_options.readyFilePath).toStdString());
+    return true;
+}
 
 // One line per answered command: time, command and reply as it went out, tab-separated and
 // escaped as the console shows them, so that a test can read it back; with --decode, what they
@@ -186,9 +297,13 @@ void HeadlessEmulator::stop() { m_session.close(nullptr); }
 // lines' columns as harnesses read them.
 void HeadlessEmulator::writeExchange(const Exchange &exchange)
 {
+    const bool json = m_options.logFormat == LogFormat::Jsonl;
     if (!exchange.sent) {
-        writeEvent(QStringLiteral("unanswered: %1 (the client had gone; the reply %2 was not sent)")
+        writeEvent("unanswered",
+                   QStringLiteral("unanswered: %1 (the client had gone; the reply %2 was not sent)")
                            .arg(displayText(exchange.command), displayText(exchange.reply)));
+    } else if (!m_options.decode && json) {
+        writeText(m_jsonLine.exchange(exchange.msecsSinceEpoch, exchange.command, exchange.reply));
     } else if (!m_options.decode) {
         writeText(
                 m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command, exchange.reply));
@@ -198,21 +313,26 @@ void HeadlessEmulator::writeExchange(const Exchange &exchange)
         // A changed reply means what the stages made of it, and says so.
         if (!exchange.note.isEmpty())
             meaning += "; " + exchange.note.toStdString();
-        writeText(m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command, exchange.reply,
-                                        meaning));
+        writeText(json ? m_jsonLine.exchange(exchange.msecsSinceEpoch, exchange.command,
+                                             exchange.reply, meaning)
+                       : m_exchangeLine.format(exchange.msecsSinceEpoch, exchange.command,
+                                               exchange.reply, meaning));
     }
     if (!exchange.note.isEmpty())
-        writeEvent(QStringLiteral("the reply to %1 went through the reply stages: %2")
+        writeEvent("reply-stages",
+                   QStringLiteral("the reply to %1 went through the reply stages: %2")
                            .arg(displayText(exchange.command), exchange.note));
 }
 
 // Events on the line are comment lines, so that a reader of the exchanges can skip them.
-void HeadlessEmulator::writeEvent(const QString &text)
+void HeadlessEmulator::writeEvent(const char *kind, const QString &text)
 {
-    writeLine(QStringLiteral("# %1 %2").arg(exchangeTimeText(QDateTime::currentDateTime()), text));
+    const QDateTime now = QDateTime::currentDateTime();
+    if (m_options.logFormat == LogFormat::Jsonl)
+        writeText(m_jsonLine.event(now.toMSecsSinceEpoch(), kind, text.toStdString()));
+    else
+        writeText(QStringLiteral("# %1 %2\n").arg(exchangeTimeText(now), text).toStdString());
 }
-
-void HeadlessEmulator::writeLine(const QString &line) { writeText(line.toStdString() + '\n'); }
 
 // To standard output and the log alike.
 void HeadlessEmulator::writeText(std::string text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ExchangeLine.h"
+#include "app/JsonLine.h"
 #include "app/LineWriter.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
@@ -9,6 +10,7 @@
 #include "session/PortChoice.h"
 #include "session/TcpTransport.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 
@@ -20,9 +22,22 @@
 
 namespace tqx {
 
+// How the lines on standard output and in the log read: for people and the scripts that read
+// the tab-separated columns, or one JSON object a line for programs.
+enum class LogFormat { Text, Jsonl };
+
 struct HeadlessOptions
 {
-    QString port; // as PortChoice reads it, e.g. "Com 1", "virtual", "tcp:[ADDRESS:]PORT"
+    // As PortChoice reads it, e.g. "Com 1", "virtual", "tcp:[ADDRESS:]PORT", or "systemd" for
+    // `listeningSocket`.
+    QString port;
+    // A listening TCP socket the service manager passed (socket activation), which a network
+    // port listens on instead of binding; -1 for none.
+    int listeningSocket = -1;
+    // Written once the port is open, saying where clients connect; removed when the program
+    // stops. Empty: none.
+    QString readyFilePath;
+    LogFormat logFormat = LogFormat::Text;
     Bytes versionReply = "22"; // the basic profile's reply to V
     QString logPath; // empty: no log file
     Profile profile = Profile::Basic;
@@ -62,11 +77,20 @@ public:
     HeadlessEmulator(HeadlessOptions options, int outputFd, int errorFd, QObject *parent = nullptr);
     ~HeadlessEmulator() override;
 
-    // Opens the log and the port and says where clients connect. On failure says why on the
-    // error stream and returns the exit code to end with.
+    // Opens the log and the port and says where clients connect: on standard output, in the
+    // ready file and to the service manager. On failure says why on the error stream and returns
+    // the exit code to end with.
     ExitCode start();
-    // Closes the port (removing a virtual port's link). Safe to call twice.
+    // Closes the port (removing a virtual port's link) and removes the ready file. Safe to call
+    // twice.
     void stop();
+
+    // What the ready file holds: "pid", "port" as given, "connect" (where clients connect) and
+    // "instance" when there is one.
+    QJsonObject readyFields() const;
+    // Where clients connect: a virtual port's "device" and "link", a serial port's "device", or
+    // the "address" and "port" a network listener actually listens on.
+    QJsonObject connectFields() const;
 
     EmulatorSession &session() { return m_session; }
 
@@ -75,13 +99,14 @@ signals:
     void portLost();
 
 private:
-    bool configurePort();
+    ExitCode configurePort();
     bool openLog();
+    bool writeReadyFile();
     void writeExchange(const Exchange &exchange);
-    void writeLine(const QString &line);
     void writeText(std::string text);
     LineWriter::Reporter errorReporter() const;
-    void writeEvent(const QString &text);
+    // `kind` names the event in JSON lines ("client-connected"); `text` is what a plain line says.
+    void writeEvent(const char *kind, const QString &text);
     void reportError(const QString &text);
     void reportUnwritten(const LineWriter &writer);
 
@@ -90,8 +115,11 @@ private:
     std::unique_ptr<LineWriter> m_output;
     std::unique_ptr<LineWriter> m_log;
     ExchangeLine m_exchangeLine;
+    JsonLine m_jsonLine;
     PortChoice m_port; // as read from the options at start()
     EmulatorSession m_session;
+    bool m_readyFileWritten = false;
+    bool m_readyNotified = false;
 };
 
 } // namespace tqx

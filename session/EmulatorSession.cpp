@@ -113,7 +113,8 @@ void EmulatorSession::adopt(std::unique_ptr<Transport> transport)
 bool EmulatorSession::open(QString *errorText)
 {
     if (m_port)
-        adopt(m_port->makeTransport({m_portNameMapper, m_tcpTakeoverAfterMs}));
+        adopt(m_port->makeTransport(
+                {m_portNameMapper, m_tcpTakeoverAfterMs, m_tcpListeningSocket}));
     if (!m_transport) {
         if (errorText)
             *errorText = QStringLiteral("No port is chosen.");

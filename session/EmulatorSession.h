@@ -52,6 +52,8 @@ public:
     }
     // How long a network client must have been silent for a new one to take over; 0 never.
     void setTcpTakeoverAfter(std::int64_t ms) { m_tcpTakeoverAfterMs = ms; }
+    // A listening socket a network port takes instead of binding its address; -1 for none.
+    void setTcpListeningSocket(int fd) { m_tcpListeningSocket = fd; }
     void setTransport(Transport *transport);
     // Maps the numbered ports to system port names; tests map them to pseudo-terminals.
     void setPortNameMapper(PortNameMapper mapper);
@@ -190,6 +192,7 @@ private:
 
     std::optional<PortChoice> m_port = PortChoice();
     std::int64_t m_tcpTakeoverAfterMs = TcpTransport::defaultTakeoverAfterMs;
+    int m_tcpListeningSocket = -1;
     PortNameMapper m_portNameMapper;
     std::unique_ptr<Transport> m_transport;
     MountClock m_mountClock;

@@ -235,6 +235,8 @@ std::unique_ptr<Transport> PortChoice::makeTransport(const TransportSettings &se
     case Kind::Tcp: {
         auto transport = std::make_unique<TcpTransport>(m_tcpAddress, m_tcpPort);
         transport->setTakeoverAfter(settings.tcpTakeoverAfterMs);
+        if (settings.tcpListeningSocket >= 0)
+            transport->setListeningSocket(settings.tcpListeningSocket);
         return transport;
     }
     }

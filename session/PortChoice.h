@@ -45,6 +45,9 @@ public:
         PortNameMapper portNameMapper;
         // How long a network client must have been silent for a new one to take over; 0 never.
         std::int64_t tcpTakeoverAfterMs = 0;
+        // A listening socket the network listener takes instead of binding its address (one
+        // the service manager passed); -1 for none.
+        int tcpListeningSocket = -1;
     };
 
     // "Com 1".

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -124,6 +125,8 @@ void TcpTransport::setClock(std::function<std::int64_t()> steadyMs)
 bool TcpTransport::open(QString *errorText)
 {
     close(nullptr);
+    if (m_passedListener >= 0)
+        return listenOnPassedSocket(errorText);
     const bool any = m_address == QHostAddress(QHostAddress::Any);
     int family = m_address.protocol() == QAbstractSocket::IPv6Protocol || any ? AF_INET6 : AF_INET;
     int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -150,17 +153,58 @@ bool TcpTransport::open(QString *errorText)
             *errorText = systemError(error);
         return false;
     }
+    watchListener(fd);
+    if (any)
+        m_boundAddress = m_address;
+    return true;
+}
+
+bool TcpTransport::listenOnPassedSocket(QString *errorText)
+{
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    int listening = 0;
+    socklen_t listeningLength = sizeof listening;
+    if (::getsockopt(m_passedListener, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0
+        || ::getsockopt(m_passedListener, SOL_SOCKET, SO_ACCEPTCONN, &listening, &listeningLength)
+                != 0
+        || type != SOCK_STREAM || !listening) {
+        if (errorText)
+            *errorText = QStringLiteral("the socket passed by the service manager is not a "
+                                        "listening stream socket");
+        return false;
+    }
+    const int fd = ::fcntl(m_passedListener, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (errorText)
+            *errorText = systemError(error);
+        return false;
+    }
+    watchListener(fd);
+    return true;
+}
+
+// Takes `fd`, listening, as the listener, and reads back where it listens.
+void TcpTransport::watchListener(int fd)
+{
     sockaddr_storage bound {};
     socklen_t boundLength = sizeof bound;
     ::getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &boundLength);
-    m_boundAddress = any ? m_address : QHostAddress(reinterpret_cast<const sockaddr *>(&bound));
-    m_boundPort = family == AF_INET6
+    QHostAddress address(reinterpret_cast<const sockaddr *>(&bound));
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
+        address = QHostAddress(ipv4);
+    m_boundAddress = address;
+    m_boundPort = bound.ss_family == AF_INET6
             ? ntohs(reinterpret_cast<const sockaddr_in6 &>(bound).sin6_port)
             : ntohs(reinterpret_cast<const sockaddr_in &>(bound).sin_port);
     m_listener = fd;
     m_connections = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_connections, &QSocketNotifier::activated, this, &TcpTransport::onConnectionWaiting);
-    return true;
 }
 
 bool TcpTransport::close(QString *)

@@ -39,6 +39,11 @@ public:
     void setTakeoverAfter(std::int64_t ms) { m_takeoverAfterMs = ms; }
     // Milliseconds of a monotonic clock, for the takeover; tests drive it.
     void setClock(std::function<std::int64_t()> steadyMs);
+    // Listens on `fd`, a socket already bound and listening (one the service manager passed),
+    // instead of binding the address and port: open() listens on a duplicate of it, so that
+    // closing and opening again keep listening where the service manager said. The caller keeps
+    // `fd` open.
+    void setListeningSocket(int fd) { m_passedListener = fd; }
 
     bool open(QString *errorText) override;
     bool close(QString *errorText) override;
@@ -53,6 +58,7 @@ public:
     QString description() const override;
 
     quint16 listeningPort() const;
+    QHostAddress listeningAddress() const { return isOpen() ? m_boundAddress : m_address; }
     bool hasClient() const { return m_client != nullptr; }
     // Replies waiting for the client to read them, and whether its commands are held back
     // meanwhile.
@@ -77,8 +83,12 @@ private:
     void endClient();
     void endClientLater();
 
+    bool listenOnPassedSocket(QString *errorText);
+    void watchListener(int fd);
+
     QHostAddress m_address;
     quint16 m_port;
+    int m_passedListener = -1;
     int m_listener = -1;
     QHostAddress m_boundAddress;
     quint16 m_boundPort = 0;

@@ -54,6 +54,13 @@ struct EmulatorSettings
     // The mount's clock: where it starts (none: the computer's time) and how fast it runs.
     std::optional<qint64> startUtcMs;
     double timeRate = 1;
+
+    // The port a headless run answers on (--port, or the "port" key of its settings file), as
+    // PortChoice reads it or "systemd"; empty: none given. The window keeps its own port above.
+    QString headlessPort;
+
+    // The port that names the listening socket the service manager passes.
+    static QString serviceManagerPort() { return QStringLiteral("systemd"); }
 };
 
 } // namespace tqx

@@ -2,6 +2,7 @@
 
 #include "emulation/MountClock.h"
 #include "session/PortChoice.h"
+#include "session/ProgramInstance.h"
 #include "session/UtcText.h"
 
 #include <cmath>
@@ -405,6 +406,41 @@ Setting startTimeSetting()
     return setting;
 }
 
+// The port of a headless run: from the command line, or the "port" key of a service's settings
+// file. The window keeps its port under its own keys, so it does not save this one.
+Setting portSetting()
+{
+    Setting setting = programOption(
+            QStringLiteral("port"), QStringLiteral("PORT"), [](const EmulatorSettings &) {
+                return QStringLiteral("The port to answer on: \"Com 1\" to \"Com 8\", a system "
+                                      "port name such as /dev/ttyUSB0 or COM12, \"virtual\" for a "
+                                      "new pseudo-terminal, tcp:[ADDRESS:]PORT for a network "
+                                      "listener (%1 unless ADDRESS is given; tcp:0 picks a free "
+                                      "port), or \"%2\" for the listening socket the service "
+                                      "manager passes (socket activation), which a network port "
+                                      "also takes when one is passed. A settings file may give it "
+                                      "as its \"port\" key.")
+                        .arg(PortChoice::defaultTcpAddress().toString(),
+                             EmulatorSettings::serviceManagerPort());
+            });
+    setting.key = QStringLiteral("port");
+    setting.kind = Setting::Kind::Text;
+    setting.read
+            = [](EmulatorSettings &values, const QString &given) -> std::optional<SettingProblem> {
+        const QString text = given.trimmed();
+        if (text.compare(EmulatorSettings::serviceManagerPort(), Qt::CaseInsensitive) == 0) {
+            values.headlessPort = EmulatorSettings::serviceManagerPort();
+            return std::nullopt;
+        }
+        QString error;
+        if (!PortChoice::parse(text, &error))
+            return SettingProblem {QStringLiteral("%1: %2").arg(text, error), given, true};
+        values.headlessPort = text;
+        return std::nullopt;
+    };
+    return setting;
+}
+
 Setting timeRateSetting()
 {
     Setting setting = number(
@@ -430,16 +466,7 @@ std::vector<Setting> declareSchema()
     std::vector<Setting> schema;
     schema.push_back(
             programOption(QStringLiteral("headless"), {}, fixedHelp("Run without a window.")));
-    schema.push_back(programOption(
-            QStringLiteral("port"), QStringLiteral("PORT"), [](const EmulatorSettings &) {
-                return QStringLiteral("The port to answer on: \"Com 1\" to \"Com 8\", a system "
-                                      "port name such as /dev/ttyUSB0 or COM12, \"virtual\" for a "
-                                      "new pseudo-terminal, or tcp:[ADDRESS:]PORT for a network "
-                                      "listener (%1 unless ADDRESS is given; tcp:0 picks a free "
-                                      "port). Without --headless the window opens with PORT "
-                                      "selected.")
-                        .arg(PortChoice::defaultTcpAddress().toString());
-            }));
+    schema.push_back(portSetting());
     schema.push_back(programOption(
             QStringLiteral("start"), {},
             fixedHelp("Open the window already running: on --port PORT, or else on the port it "
@@ -577,6 +604,25 @@ std::vector<Setting> declareSchema()
     schema.push_back(programOption(QStringLiteral("decode"), {},
                                    fixedHelp("Add a fourth column to each exchange line: what the "
                                              "command and the reply mean, in plain words.")));
+    schema.push_back(programOption(
+            QStringLiteral("log-format"), QStringLiteral("text|jsonl"),
+            fixedHelp("text: the tab-separated lines (default); jsonl: one JSON object a line, on "
+                      "standard output and in the log, for programs that read them: each "
+                      "exchange with its time, command and reply (as text and hex) and with "
+                      "--decode its meaning, each event with its kind and text.")));
+    schema.push_back(programOption(
+            QStringLiteral("ready-file"), QStringLiteral("FILE"),
+            fixedHelp("Once the port is open, write FILE (whole, under a temporary name first): "
+                      "a JSON object with the process id, the port as given and where clients "
+                      "connect. It is removed when the program ends.")));
+    schema.push_back(programOption(
+            QStringLiteral("instance"), QStringLiteral("NAME"), [](const EmulatorSettings &) {
+                return QStringLiteral("Run as the instance NAME (letters, digits, \"-\", \"_\" "
+                                      "and \".\", at most %1): its virtual port's link and the "
+                                      "other files in the runtime folder carry the name, so that "
+                                      "several instances run side by side.")
+                        .arg(ProgramInstance::maxNameLength);
+            }));
     schema.push_back(faultSetting());
     schema.push_back(seedSetting());
     schema.push_back(startTimeSetting());

@@ -69,7 +69,8 @@ struct Setting
     // Takes `text` into `values`, or leaves them as they are and says why not.
     std::function<std::optional<SettingProblem>(EmulatorSettings &values, const QString &text)>
             read;
-    // The text the store keeps; not set when the setting has no key.
+    // The text the store keeps; not set when the setting has no key, or when only a headless
+    // run's settings file gives it (the window does not save it).
     std::function<QString(const EmulatorSettings &values)> write;
 
     bool isStored() const { return !key.isEmpty(); }

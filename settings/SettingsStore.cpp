@@ -27,7 +27,8 @@ void saveSettings(QSettings &store, const EmulatorSettings &values)
 {
     qCDebug(lcSettings).noquote() << "writing the settings to" << store.fileName();
     for (const Setting &setting : settingsSchema()) {
-        if (setting.isStored())
+        // A key without a writer is one only a headless run's file gives.
+        if (setting.isStored() && setting.write)
             store.setValue(setting.key, setting.write(values));
     }
 }

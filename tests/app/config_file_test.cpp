@@ -46,6 +46,16 @@ void ConfigFileTest::configFile_data()
                              << "CONFIG: Defaults/colour=blue: there is no such setting";
     QTest::newRow("no such file") << QByteArray() << headless << 2
                                   << "cannot read the settings file CONFIG";
+    QTest::newRow("bad port") << QByteArray("[Defaults]\nport=tcp:http\n")
+                              << QStringList {"--headless", "--config", "CONFIG"} << 2
+                              << "CONFIG: port: tcp:http: \"http\" is not a TCP port number";
+    QTest::newRow("port from the file") << QByteArray("[Defaults]\nport=/nonexistent/ttyY\n")
+                                        << QStringList {"--headless", "--config", "CONFIG"} << 1
+                                        << "cannot open /nonexistent/ttyY";
+    QTest::newRow("no port in the file or on the command line")
+            << QByteArray("[Defaults]\nprofile=full\n")
+            << QStringList {"--headless", "--config", "CONFIG"} << 2
+            << "--headless needs --port PORT (or the \"port\" key of the --config file)";
     QTest::newRow("given without headless")
             << QByteArray("[Defaults]\n") << QStringList {"--config", "CONFIG"} << 2
             << "--headless and --port PORT go together";
