@@ -2,6 +2,8 @@
 
 #include "app/HeadlessEmulator.h"
 #include "app/TerminationSignals.h"
+#include "control/ControlAddress.h"
+#include "control/ControlClient.h"
 #include "generated/ProgramVersion.h"
 #include "session/PortChoice.h"
 #include "settings/SettingsSchema.h"
@@ -82,6 +84,8 @@ void takeSettings(const EmulatorSettings &values, HeadlessOptions &options)
 
 bool wantsCommandLine(int argc, char *argv[])
 {
+    if (argc > 1 && QByteArrayView(argv[1]) == "ctl")
+        return true;
     QStringList ownOptions {QStringLiteral("--help"), QStringLiteral("-h"),
                             QStringLiteral("--version"), QStringLiteral("-v")};
     for (const Setting &setting : settingsSchema()) {
@@ -103,6 +107,8 @@ int runCommandLine(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqx-orbivo-emulator"));
     QCoreApplication::setApplicationVersion(QLatin1String(programVersion));
+    if (argc > 1 && QByteArrayView(argv[1]) == "ctl")
+        return ControlClient::run(QCoreApplication::arguments().mid(2));
 
 #ifdef TQX_WITH_WIDGETS
     const QString desktopText = QStringLiteral("Without arguments the desktop program starts. ");
@@ -119,7 +125,8 @@ int runCommandLine(int argc, char *argv[])
                     "line per answered command (time, command, reply,\ntab-separated; lines that "
                     "begin with \"# \" tell of clients coming and going) and ends\ncleanly on "
                     "SIGINT, SIGTERM or SIGHUP.\n\nExit codes: 0 ended on a signal, 1 the port "
-                    "could not be opened or was lost, 2 wrong usage."));
+                    "could not be opened or was lost, 2 wrong usage.\n\n")
+            + ControlClient::usageText());
     parser.addHelpOption();
     parser.addVersionOption();
     const EmulatorSettings defaults = headlessDefaults();
@@ -161,6 +168,16 @@ int runCommandLine(int argc, char *argv[])
     takeSettings(values, options);
     options.logPath = parser.value(QStringLiteral("log"));
     options.decode = parser.isSet(QStringLiteral("decode"));
+    if (parser.isSet(QStringLiteral("control"))) {
+        QString errorText;
+        options.control
+                = ControlAddress::parse(parser.value(QStringLiteral("control")), &errorText);
+        if (!options.control) {
+            usageError(QStringLiteral("--control %1: %2")
+                               .arg(parser.value(QStringLiteral("control")), errorText));
+            return HeadlessEmulator::UsageError;
+        }
+    }
 
     TerminationSignals terminations;
     HeadlessEmulator emulator(options, STDOUT_FILENO, STDERR_FILENO);

@@ -154,6 +154,10 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     m_output->write(
             m_port.listeningText(m_session.portName(), m_session.publishedLink()).toStdString()
             + '\n');
+    if (!startControl()) {
+        stop();
+        return PortFailure;
+    }
     if (!m_options.faults.empty()) {
         const std::uint64_t seed = m_options.faultSeed.value_or(
                 (std::uint64_t(std::random_device()()) << 32) | std::random_device()());
@@ -168,7 +172,26 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     return Success;
 }
 
-void HeadlessEmulator::stop() { m_session.close(nullptr); }
+void HeadlessEmulator::stop()
+{
+    m_control.close();
+    m_session.close(nullptr);
+}
+
+// Once the port is open, so that a harness that finds the control socket finds a mount to drive.
+bool HeadlessEmulator::startControl()
+{
+    const ControlAddress address = m_options.control.value_or(ControlAddress::defaultLocal());
+    if (address.kind == ControlAddress::Kind::Off)
+        return true;
+    QString errorText;
+    if (!m_control.listen(address, &errorText)) {
+        reportError(errorText);
+        return false;
+    }
+    writeEvent(QStringLiteral("control channel on %1").arg(m_control.address()));
+    return true;
+}
 
 // One line per answered command: time, command and reply as it went out, tab-separated and
 // escaped as the console shows them, so that a test can read it back; with --decode, what they

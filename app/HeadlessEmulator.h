@@ -2,6 +2,8 @@
 
 #include "app/ExchangeLine.h"
 #include "app/LineWriter.h"
+#include "control/ControlAddress.h"
+#include "control/ControlServer.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
 #include "session/FaultRule.h"
@@ -39,6 +41,9 @@ struct HeadlessOptions
     // Faults on purpose, and the seed of their random choices (none: one drawn and said).
     std::vector<FaultRule> faults;
     std::optional<std::uint64_t> faultSeed;
+    // Where the control channel listens once the port is open (none: the instance's socket in
+    // the runtime folder).
+    std::optional<ControlAddress> control;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window
@@ -66,6 +71,8 @@ public:
     void stop();
 
     EmulatorSession &session() { return m_session; }
+    // Where control clients connect while running, or empty with --control off.
+    QString controlAddress() const { return m_control.address(); }
 
 signals:
     // The port was lost while running; the program should end with PortFailure.
@@ -74,6 +81,7 @@ signals:
 private:
     bool configurePort();
     bool openLog();
+    bool startControl();
     void writeExchange(const Exchange &exchange);
     void writeLine(const QString &line);
     void writeText(std::string text);
@@ -89,6 +97,7 @@ private:
     ExchangeLine m_exchangeLine;
     PortChoice m_port; // as read from the options at start()
     EmulatorSession m_session;
+    ControlServer m_control {m_session};
 };
 
 } // namespace tqx
