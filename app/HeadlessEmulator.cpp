@@ -187,7 +187,12 @@ bool HeadlessEmulator::startControl()
     QString errorText;
     if (!m_control.listen(address, &errorText)) {
         reportError(errorText);
-        return false;
+        // A harness that asked for a channel must not drive a copy without one; a copy started
+        // beside another with neither --control nor --instance runs on, as its port does.
+        if (m_options.control)
+            return false;
+        reportError(QStringLiteral("running on without a control channel"));
+        return true;
     }
     writeEvent(QStringLiteral("control channel on %1").arg(m_control.address()));
     return true;

@@ -99,12 +99,9 @@ bool ControlServer::listenLocal(const QString &path, QString *errorText)
         m_localServer = nullptr;
         return false;
     };
-    m_localServer = new QLocalServer(this);
-    m_localServer->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_localServer->listen(path)) {
-        if (m_localServer->serverError() != QAbstractSocket::AddressInUseError && !pathExists(path))
-            return refuse(QStringLiteral("cannot listen on the control socket %1: %2")
-                                  .arg(path, m_localServer->errorString()));
+    // QLocalServer would replace whatever is at the path, even a running copy's socket: look
+    // first.
+    if (pathExists(path)) {
         if (!isSocketFile(path))
             return refuse(QStringLiteral("cannot listen on the control socket %1: the path "
                                          "exists and is not a socket, so it is left alone")
@@ -120,10 +117,12 @@ bool ControlServer::listenLocal(const QString &path, QString *errorText)
         // Nobody answers: a copy that was killed left it behind.
         qCDebug(lcControl).noquote() << "taking over the stale control socket" << path;
         QLocalServer::removeServer(path);
-        if (!m_localServer->listen(path))
-            return refuse(QStringLiteral("cannot listen on the control socket %1: %2")
-                                  .arg(path, m_localServer->errorString()));
     }
+    m_localServer = new QLocalServer(this);
+    m_localServer->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_localServer->listen(path))
+        return refuse(QStringLiteral("cannot listen on the control socket %1: %2")
+                              .arg(path, m_localServer->errorString()));
     connect(m_localServer, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *socket = m_localServer->nextPendingConnection())
             adopt(socket);
