@@ -11,6 +11,10 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace tqx {
 
@@ -25,6 +29,48 @@ QString timeText(qint64 msecsSinceEpoch)
     return QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
+// The exchange event is made for every command while someone listens, so its line is written
+// directly: a JSON object and its document cost several times the answer itself.
+void appendJsonString(QByteArray &line, std::string_view utf8)
+{
+    line += '"';
+    for (const char c : utf8) {
+        switch (c) {
+        case '"':
+            line += "\\\"";
+            break;
+        case '\\':
+            line += "\\\\";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+                line += escaped;
+            } else {
+                line += c;
+            }
+        }
+    }
+    line += '"';
+}
+
+// "2026-12-09T21:30:00.000Z", as QDateTime writes it, in a tenth of its time.
+void appendTime(QByteArray &line, qint64 msecsSinceEpoch)
+{
+    using namespace std::chrono;
+    const sys_time<milliseconds> time {milliseconds(msecsSinceEpoch)};
+    const auto day = floor<days>(time);
+    const year_month_day date {day};
+    const hh_mm_ss<milliseconds> clock {time - day};
+    char text[40];
+    std::snprintf(text, sizeof text, "\"%04d-%02u-%02uT%02d:%02d:%02d.%03dZ\"", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                  int(clock.minutes().count()), int(clock.seconds().count()),
+                  int(clock.subseconds().count()));
+    line += text;
+}
+
 } // namespace
 
 ControlEvents::ControlEvents(EmulatorSession &session, QObject *parent)
@@ -37,7 +83,7 @@ ControlEvents::ControlEvents(EmulatorSession &session, QObject *parent)
     connect(&session, &EmulatorSession::exchanged, this, [this](const Exchange &exchange) {
         if (!m_active)
             return;
-        emitEvent(exchangeEvent(exchange));
+        emit event(QStringLiteral("exchange"), exchangeLine(exchange));
         if (!exchange.note.isEmpty())
             emitEvent(faultEvent(exchange));
         checkSlew();
@@ -79,19 +125,30 @@ void ControlEvents::setActive(bool active)
     }
 }
 
-QJsonObject ControlEvents::exchangeEvent(const Exchange &exchange)
+QByteArray ControlEvents::exchangeLine(const Exchange &exchange)
 {
-    const ExchangeDecoder decoder(exchange.context);
-    QJsonObject event {{QStringLiteral("event"), QStringLiteral("exchange")},
-                       {QStringLiteral("time"), timeText(exchange.msecsSinceEpoch)},
-                       {QStringLiteral("command"), displayText(exchange.command)},
-                       {QStringLiteral("reply"), displayText(exchange.reply)},
-                       {QStringLiteral("meaning"),
-                        QString::fromStdString(decoder.exchange(exchange.command, exchange.reply))},
-                       {QStringLiteral("sent"), exchange.sent}};
-    if (!exchange.note.isEmpty())
-        event.insert(QStringLiteral("note"), exchange.note);
-    return event;
+    QByteArray line;
+    line.reserve(256);
+    line += R"({"event":"exchange","time":)";
+    appendTime(line, exchange.msecsSinceEpoch);
+    std::string text;
+    appendDisplayText(text, exchange.command);
+    line += R"(,"command":)";
+    appendJsonString(line, text);
+    text.clear();
+    appendDisplayText(text, exchange.reply);
+    line += R"(,"reply":)";
+    appendJsonString(line, text);
+    line += R"(,"meaning":)";
+    appendJsonString(line,
+                     ExchangeDecoder(exchange.context).exchange(exchange.command, exchange.reply));
+    line += exchange.sent ? R"(,"sent":true)" : R"(,"sent":false)";
+    if (!exchange.note.isEmpty()) {
+        line += R"(,"note":)";
+        appendJsonString(line, exchange.note.toStdString());
+    }
+    line += '}';
+    return line;
 }
 
 QJsonObject ControlEvents::unansweredEvent(const Bytes &bytes, const QString &reason,

@@ -31,8 +31,8 @@ public:
     void setActive(bool active);
     bool isActive() const { return m_active; }
 
-    // The event objects, for the server's lines and for tests.
-    static QJsonObject exchangeEvent(const Exchange &exchange);
+    // The event lines and objects, for the server and for tests.
+    static QByteArray exchangeLine(const Exchange &exchange);
     static QJsonObject unansweredEvent(const Bytes &bytes, const QString &reason,
                                        const DecodeContext &context);
     static QJsonObject faultEvent(const Exchange &exchange);

@@ -23,12 +23,19 @@ struct ControlServer::Client
     bool discarding = false;
     ControlSubscription subscription;
     quint64 lost = 0; // events dropped since the client last drained its queue
+    // Events not yet handed to the socket: written a few at a time, so that a busy line costs a
+    // write a batch rather than one an exchange.
+    QByteArray events;
+
+    qsizetype pending() const { return socket->bytesToWrite() + events.size(); }
 };
 
 namespace {
 
 // How long a running copy has to accept the connection that shows it is there.
 constexpr int liveProbeMs = 1000;
+// How long events wait to go out together.
+constexpr int eventBatchMs = 2;
 
 bool isSocketFile(const QString &path)
 {
@@ -56,6 +63,9 @@ ControlServer::ControlServer(EmulatorSession &session, QObject *parent)
 {
     connect(m_handler, &ControlHandler::subscriptionChanged, this, &ControlServer::updateActive);
     connect(m_events, &ControlEvents::event, this, &ControlServer::onEvent);
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(eventBatchMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &ControlServer::flushEvents);
 }
 
 ControlServer::~ControlServer() { close(); }
@@ -216,7 +226,7 @@ void ControlServer::readFrom(Client &client)
     QIODevice *socket = client.socket;
     for (;;) {
         // Requests wait while the answers to earlier ones have not been read.
-        while (socket->bytesToWrite() <= maxPendingBytes) {
+        while (client.pending() <= maxPendingBytes) {
             const qsizetype end = client.buffer.indexOf('\n');
             if (end < 0)
                 break;
@@ -240,7 +250,7 @@ void ControlServer::readFrom(Client &client)
             if (!clientOf(socket))
                 return;
         }
-        if (socket->bytesToWrite() > maxPendingBytes)
+        if (client.pending() > maxPendingBytes)
             return; // onWritten reads on
         if (client.buffer.size() > maxLineBytes) {
             if (!client.discarding)
@@ -263,9 +273,24 @@ void ControlServer::answer(Client &client, QByteArrayView line)
     send(client, m_handler->handleLine(line, client.subscription));
 }
 
+// Events queued before a response go out before it.
 void ControlServer::send(Client &client, const QByteArray &line)
 {
+    if (!client.events.isEmpty()) {
+        client.socket->write(client.events);
+        client.events.clear();
+    }
     client.socket->write(line + '\n');
+}
+
+void ControlServer::flushEvents()
+{
+    for (const std::unique_ptr<Client> &client : m_clients) {
+        if (client->events.isEmpty())
+            continue;
+        client->socket->write(client->events);
+        client->events.clear();
+    }
 }
 
 void ControlServer::onEvent(const QString &kind, const QByteArray &line)
@@ -273,18 +298,20 @@ void ControlServer::onEvent(const QString &kind, const QByteArray &line)
     for (const std::unique_ptr<Client> &client : m_clients) {
         if (!client->subscription.wants(kind))
             continue;
-        if (client->lost > 0
-            || client->socket->bytesToWrite() + line.size() + 1 > maxPendingBytes) {
+        if (client->lost > 0 || client->pending() + line.size() + 1 > maxPendingBytes) {
             ++client->lost;
             continue;
         }
-        send(*client, line);
+        client->events += line;
+        client->events += '\n';
+        if (!m_flushTimer.isActive())
+            m_flushTimer.start();
     }
 }
 
 void ControlServer::onWritten(Client &client)
 {
-    if (client.socket->bytesToWrite() > maxPendingBytes / 2)
+    if (client.pending() > maxPendingBytes / 2)
         return;
     if (client.lost > 0) {
         send(client, ControlHandler::toLine(ControlEvents::lostEvent(client.lost)));

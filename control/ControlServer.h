@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -62,6 +63,7 @@ private:
     void send(Client &client, const QByteArray &line);
     void onEvent(const QString &kind, const QByteArray &line);
     void onWritten(Client &client);
+    void flushEvents();
     void drop(QIODevice *socket);
     void updateActive();
     Client *clientOf(QIODevice *socket);
@@ -73,6 +75,7 @@ private:
     QTcpServer *m_tcpServer = nullptr;
     ControlAddress m_address;
     std::vector<std::unique_ptr<Client>> m_clients;
+    QTimer m_flushTimer;
 };
 
 } // namespace tqx

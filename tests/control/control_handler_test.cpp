@@ -379,7 +379,7 @@ void ControlHandlerTest::eventsSayWhatHappened()
     exchange.reply = "\x04\x15#";
     exchange.context.profile = Profile::Full;
     exchange.note = QStringLiteral("sent twice");
-    QJsonObject event = ControlEvents::exchangeEvent(exchange);
+    QJsonObject event = parsed(ControlEvents::exchangeLine(exchange));
     QCOMPARE(event.value("event"), QJsonValue("exchange"));
     QCOMPARE(event.value("time"), QJsonValue("2026-03-20T12:00:00.000Z"));
     QCOMPARE(event.value("command"), QJsonValue("V"));
@@ -387,9 +387,20 @@ void ControlHandlerTest::eventsSayWhatHappened()
     QVERIFY2(event.value("meaning").toString().contains("4.21"),
              qPrintable(event.value("meaning").toString()));
     QCOMPARE(event.value("note"), QJsonValue("sent twice"));
+    QCOMPARE(event.value("sent"), QJsonValue(true));
+    // Written by hand for speed: what JSON must escape still is.
+    exchange.command = "K\"";
+    exchange.reply = "\\#";
+    exchange.note = QStringLiteral("a \"quoted\"\tnote");
+    exchange.sent = false;
+    event = parsed(ControlEvents::exchangeLine(exchange));
+    QCOMPARE(event.value("command"), QJsonValue("K\""));
+    QCOMPARE(event.value("reply"), QJsonValue("\\\\#"));
+    QCOMPARE(event.value("note"), QJsonValue("a \"quoted\"\tnote"));
+    QCOMPARE(event.value("sent"), QJsonValue(false));
     event = ControlEvents::faultEvent(exchange);
     QCOMPARE(event.value("event"), QJsonValue("fault"));
-    QCOMPARE(event.value("note"), QJsonValue("sent twice"));
+    QCOMPARE(event.value("note"), QJsonValue("a \"quoted\"\tnote"));
 
     event = ControlEvents::unansweredEvent("Q", "not a command", exchange.context);
     QCOMPARE(event.value("event"), QJsonValue("unanswered"));
