@@ -194,7 +194,10 @@ bool HeadlessEmulator::startControl()
         reportError(QStringLiteral("running on without a control channel"));
         return true;
     }
-    writeEvent(QStringLiteral("control channel on %1").arg(m_control.address()));
+    // Said only when asked for, so that the lines of a run without --control stay as harnesses
+    // read them; the default is documented, and tcp:0 needs saying.
+    if (m_options.control)
+        writeEvent(QStringLiteral("control channel on %1").arg(m_control.address()));
     return true;
 }
 

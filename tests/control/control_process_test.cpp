@@ -3,6 +3,7 @@
 // line client and the Python example. Whatever a control client asks, well or badly, and however
 // slowly it reads, the serial client's answers go on as before. Every wait has a deadline.
 
+#include "support/ChildProcess.h"
 #include "support/SerialClient.h"
 
 #include <QDeadlineTimer>
@@ -36,11 +37,13 @@ QString programUnderTest() { return qEnvironmentVariable("TQX_TEST_EXECUTABLE", 
 class Emulator
 {
 public:
-    explicit Emulator(QStringList extra = {})
+    // With --control at the default path unless `extra` gives one, or `saidWhere` is false.
+    explicit Emulator(QStringList extra = {}, bool saidWhere = true)
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_RUNTIME_DIR", runtime.path());
         process.setProcessEnvironment(environment);
+        if (saidWhere && !extra.contains("--control"))
+            extra << "--control" << controlPath();
         process.start(programUnderTest(),
                       QStringList {"--headless", "--port", "virtual", "--profile", "full"} + extra);
     }
@@ -72,6 +75,7 @@ public:
     QString controlPath() const { return runtime.filePath("tqx-orbivo-emulator.control"); }
 
     QTemporaryDir runtime;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QProcess process;
 };
 
@@ -465,14 +469,15 @@ void ControlProcessTest::pythonExample()
     const QString python = QStandardPaths::findExecutable("python3");
     if (python.isEmpty())
         QSKIP("python3 is not installed (script/bootstrap installs it)");
-    Emulator emulator;
-    QVERIFY(emulator.waitUntilListening());
+    // Without --control: the example finds the default socket as the program makes it.
+    Emulator emulator({}, false);
+    QVERIFY(!emulator.lineWith("Listening").isEmpty());
+    QVERIFY(waitUntil([&] { return QFile::exists(emulator.controlPath()); }, deadlineMs));
     SerialClient client(emulator.link());
     QVERIFY(client.isOpen());
     QProcess example;
-    example.start(
-            python,
-            {TQX_EXAMPLES_DIR "/control.py", "--socket", emulator.controlPath(), "--events", "3"});
+    example.setProcessEnvironment(emulator.environment);
+    example.start(python, {TQX_EXAMPLES_DIR "/control.py", "--events", "3"});
     QVERIFY(example.waitForStarted());
     // The client keeps the line busy until the example has seen its events.
     QDeadlineTimer deadline(deadlineMs);
