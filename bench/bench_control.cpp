@@ -1,8 +1,8 @@
 // The control channel against the headless program on the virtual port, run as a separate
 // process on the first core while the clients run on the second:
 //
-//   state      a `state` request's round trip while a client polls the serial line with "e"
-//              (under 1 ms asked);
+//   state      a `state` request's round trip while a client polls the serial line with "e",
+//              a thousand times a second and then flat out (under 1 ms asked);
 //   subscriber round trips of "E" paced at 10,000 a second, without and then with a control
 //              client subscribed to every event (slower by under 5 % asked);
 //   goto       a 90-degree goto in azimuth with the mount's clock at rate 100, set over the
@@ -203,7 +203,9 @@ private:
     std::string m_buffer;
 };
 
-void benchState(const std::string &program)
+// The serial client polls flat out (`pauseUs` 0) or with a pause between polls, as client
+// software that refreshes its display does.
+void benchState(const std::string &program, int pauseUs)
 {
     Program running = start(program);
     const int serial = openSerial(running.link());
@@ -213,6 +215,8 @@ void benchState(const std::string &program)
         while (polling) {
             exchange(serial, "e", 18);
             ++polls;
+            if (pauseUs > 0)
+                ::usleep(useconds_t(pauseUs));
         }
     });
     Control control(running.control());
@@ -228,7 +232,8 @@ void benchState(const std::string &program)
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
     polling = false;
     poller.join();
-    roundtrip::report("state request (us)", latencies);
+    roundtrip::report(pauseUs > 0 ? "state, e polled (us)" : "state, e polled flat out (us)",
+                      latencies);
     std::printf("%-30s max %.1f us; the serial client polled e %.0f times a second meanwhile\n", "",
                 *std::max_element(latencies.begin(), latencies.end()),
                 double(polls.load()) / seconds);
@@ -377,8 +382,10 @@ int main(int argc, char *argv[])
     const std::string program = argc > 2 ? argv[2] : TQX_EXECUTABLE;
     ::signal(SIGPIPE, SIG_IGN);
     pinToCore(0, 1);
-    if (which == "state" || which == "all")
-        benchState(program);
+    if (which == "state" || which == "all") {
+        benchState(program, 1000);
+        benchState(program, 0);
+    }
     if (which == "subscriber" || which == "all")
         benchSubscriber(program);
     if (which == "goto" || which == "all")
