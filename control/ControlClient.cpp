@@ -59,6 +59,7 @@ std::unique_ptr<QIODevice> connectTo(const ControlAddress &address, QString *err
 {
     if (address.kind == ControlAddress::Kind::Tcp) {
         auto socket = std::make_unique<QTcpSocket>();
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         socket->connectToHost(address.host, address.port);
         if (!socket->waitForConnected(connectTimeoutMs)) {
             *errorText = QStringLiteral("cannot connect to %1: %2")

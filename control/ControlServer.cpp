@@ -181,6 +181,8 @@ void ControlServer::adopt(QIODevice *socket)
         connect(local, &QLocalSocket::disconnected, this, [this, socket] { drop(socket); });
     } else if (auto *tcp = qobject_cast<QTcpSocket *>(socket)) {
         tcp->setReadBufferSize(maxLineBytes);
+        // A response is one small write: Nagle's algorithm would hold it for the peer's ACK.
+        tcp->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(tcp, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
     }
     connect(socket, &QIODevice::readyRead, this, [this, socket] {
