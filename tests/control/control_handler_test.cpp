@@ -3,6 +3,8 @@
 // every run. Each good request is checked by what it answers and by what `state` says after it;
 // each bad one by the error it names and by `state` being just as it was before.
 
+#include "control/ControlAddress.h"
+#include "control/ControlClient.h"
 #include "control/ControlEvents.h"
 #include "control/ControlHandler.h"
 #include "session/EmulatorSession.h"
@@ -90,6 +92,10 @@ private slots:
     void badRequests();
     void slewShowsTargetAndTimeToGo();
     void eventsSayWhatHappened();
+    void addresses_data();
+    void addresses();
+    void ctlRequests_data();
+    void ctlRequests();
 };
 
 void ControlHandlerTest::goodRequests_data()
@@ -409,6 +415,110 @@ void ControlHandlerTest::eventsSayWhatHappened()
     QCOMPARE(ControlEvents::lostEvent(12), (QJsonObject {{"event", "lost"}, {"count", 12}}));
     QCOMPARE(ControlEvents::clientEvent("connected", "127.0.0.1:5000").value("client"),
              QJsonValue("127.0.0.1:5000"));
+}
+
+void ControlHandlerTest::addresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read"); // as toString() gives it back; empty: refused
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("path") << "/run/user/1000/harness.control"
+                          << "/run/user/1000/harness.control"
+                          << "";
+    QTest::newRow("off") << " OFF "
+                         << "off"
+                         << "";
+    QTest::newRow("tcp port") << "tcp:5001"
+                              << "tcp:127.0.0.1:5001"
+                              << "";
+    QTest::newRow("tcp any free port") << "tcp:0"
+                                       << "tcp:127.0.0.1:0"
+                                       << "";
+    QTest::newRow("tcp loopback address") << "tcp:127.0.0.2:5001"
+                                          << "tcp:127.0.0.2:5001"
+                                          << "";
+    QTest::newRow("tcp IPv6 loopback") << "tcp:[::1]:5001"
+                                       << "tcp:[::1]:5001"
+                                       << "";
+    QTest::newRow("tcp other address") << "tcp:0.0.0.0:5001"
+                                       << ""
+                                       << "loopback address only";
+    QTest::newRow("tcp port too large") << "tcp:70000"
+                                        << ""
+                                        << "not a port number";
+    QTest::newRow("tcp no port") << "tcp:"
+                                 << ""
+                                 << "not a port number";
+    QTest::newRow("tcp bad address") << "tcp:here:5001"
+                                     << ""
+                                     << "not an IP address";
+    QTest::newRow("empty") << "  "
+                           << ""
+                           << "empty";
+}
+
+void ControlHandlerTest::addresses()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, read);
+    QFETCH(QString, error);
+
+    QString why;
+    const std::optional<ControlAddress> address = ControlAddress::parse(text, &why);
+    QCOMPARE(address.has_value(), !read.isEmpty());
+    if (address)
+        QCOMPARE(address->toString(), read);
+    else
+        QVERIFY2(why.contains(error), qPrintable(why));
+}
+
+void ControlHandlerTest::ctlRequests_data()
+{
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QByteArray>("request"); // compact JSON; empty: refused
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("name only") << QStringList {"state"} << QByteArray(R"({"request":"state"})")
+                               << "";
+    QTest::newRow("numbers and text")
+            << QStringList {"set", "time_rate=100", "clock=2026-12-09T21:30:00Z"}
+            << QByteArray(R"({"clock":"2026-12-09T21:30:00Z","request":"set","time_rate":100})")
+            << "";
+    QTest::newRow("dotted keys")
+            << QStringList {"set", "settings.slew_rate=3", "settings.aligned=false"}
+            << QByteArray(R"({"request":"set","settings":{"aligned":false,"slew_rate":3}})") << "";
+    QTest::newRow("value with equals signs")
+            << QStringList {"fault", "add=noreply@cmd=e"}
+            << QByteArray(R"({"add":"noreply@cmd=e","request":"fault"})") << "";
+    QTest::newRow("JSON value") << QStringList {"subscribe", R"(kinds=["slew"])"}
+                                << QByteArray(R"({"kinds":["slew"],"request":"subscribe"})") << "";
+    QTest::newRow("raw JSON") << QStringList {R"({"request":"state","id":3})"}
+                              << QByteArray(R"({"id":3,"request":"state"})") << "";
+    QTest::newRow("nothing") << QStringList {} << QByteArray() << "no request";
+    QTest::newRow("not key=value")
+            << QStringList {"set", "fast"} << QByteArray() << "not KEY=VALUE";
+    QTest::newRow("empty key part")
+            << QStringList {"set", "settings..x=1"} << QByteArray() << "empty part";
+    QTest::newRow("into a value") << QStringList {"set", "time_rate=1", "time_rate.x=2"}
+                                  << QByteArray() << "is not an object";
+    QTest::newRow("raw JSON broken")
+            << QStringList {R"({"request":)"} << QByteArray() << "not a JSON object";
+}
+
+void ControlHandlerTest::ctlRequests()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QByteArray, request);
+    QFETCH(QString, error);
+
+    QString why;
+    const std::optional<QJsonObject> made = ControlClient::request(words, &why);
+    QCOMPARE(made.has_value(), !request.isEmpty());
+    if (made)
+        QCOMPARE(QJsonDocument(*made).toJson(QJsonDocument::Compact), request);
+    else
+        QVERIFY2(why.contains(error), qPrintable(why));
 }
 
 QTEST_GUILESS_MAIN(ControlHandlerTest)
