@@ -171,6 +171,19 @@ QString ControlServer::address() const { return isListening() ? m_address.toStri
 
 void ControlServer::adopt(QIODevice *socket)
 {
+    if (qsizetype(m_clients.size()) >= maxClients) {
+        socket->write(
+                ControlHandler::toLine(ControlHandler::error(
+                        QStringLiteral("too many control clients: %1 at most").arg(maxClients)))
+                + '\n');
+        if (auto *local = qobject_cast<QLocalSocket *>(socket))
+            local->disconnectFromServer();
+        else if (auto *tcp = qobject_cast<QTcpSocket *>(socket))
+            tcp->disconnectFromHost();
+        connect(socket, &QIODevice::aboutToClose, socket, &QObject::deleteLater);
+        socket->setParent(this);
+        return;
+    }
     auto client = std::make_unique<Client>();
     client->socket = socket;
     socket->setParent(this);

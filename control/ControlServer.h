@@ -37,6 +37,9 @@ public:
     static constexpr qsizetype maxLineBytes = 64 * 1024;
     // What a client's queue may hold before events are dropped and requests wait.
     static constexpr qsizetype maxPendingBytes = 1024 * 1024;
+    // Clients beyond this are told so and closed, so that memory stays bounded however many
+    // connect.
+    static constexpr qsizetype maxClients = 64;
 
     explicit ControlServer(EmulatorSession &session, QObject *parent = nullptr);
     ~ControlServer() override;
