@@ -3,6 +3,8 @@
 #include "app/HeadlessEmulator.h"
 #include "app/ServiceManager.h"
 #include "app/TerminationSignals.h"
+#include "control/ControlAddress.h"
+#include "control/ControlClient.h"
 #include "generated/ProgramVersion.h"
 #include "session/PortChoice.h"
 #include "session/ProgramInstance.h"
@@ -174,6 +176,8 @@ std::optional<WindowRequest> readWindowArguments(const QStringList &arguments, Q
 
 bool wantsCommandLine(int argc, char *argv[])
 {
+    if (argc > 1 && QByteArrayView(argv[1]) == "ctl")
+        return true;
     const QStringList arguments = argumentList(argc, argv);
     for (const QString &argument : arguments.mid(1)) {
         if (isCommandLineOnly(argument))
@@ -194,6 +198,8 @@ int runCommandLine(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tqx-orbivo-emulator"));
     QCoreApplication::setApplicationVersion(QLatin1String(programVersion));
+    if (argc > 1 && QByteArrayView(argv[1]) == "ctl")
+        return ControlClient::run(QCoreApplication::arguments().mid(2));
 
 #ifdef TQX_WITH_WIDGETS
     const QString desktopText = QStringLiteral(
@@ -212,7 +218,8 @@ int runCommandLine(int argc, char *argv[])
                     "line per answered command (time, command, reply,\ntab-separated; lines that "
                     "begin with \"# \" tell of clients coming and going) and ends\ncleanly on "
                     "SIGINT, SIGTERM or SIGHUP.\n\nExit codes: 0 ended on a signal, 1 the port "
-                    "could not be opened or was lost, 2 wrong usage."));
+                    "could not be opened or was lost, 2 wrong usage.\n\n")
+            + ControlClient::usageText());
     parser.addHelpOption();
     parser.addVersionOption();
     const EmulatorSettings defaults = headlessDefaults();
@@ -301,6 +308,16 @@ int runCommandLine(int argc, char *argv[])
     options.logPath = parser.value(QStringLiteral("log"));
     options.decode = parser.isSet(QStringLiteral("decode"));
     options.readyFilePath = parser.value(QStringLiteral("ready-file"));
+    if (parser.isSet(QStringLiteral("control"))) {
+        QString errorText;
+        options.control
+                = ControlAddress::parse(parser.value(QStringLiteral("control")), &errorText);
+        if (!options.control) {
+            usageError(QStringLiteral("--control %1: %2")
+                               .arg(parser.value(QStringLiteral("control")), errorText));
+            return HeadlessEmulator::UsageError;
+        }
+    }
 
     TerminationSignals terminations;
     HeadlessEmulator emulator(options, STDOUT_FILENO, STDERR_FILENO);

@@ -199,6 +199,10 @@ HeadlessEmulator::ExitCode HeadlessEmulator::start()
     } else {
         m_output->write(listening.toStdString() + '\n');
     }
+    if (!startControl()) {
+        stop();
+        return PortFailure;
+    }
     if (!m_options.faults.empty()) {
         const std::uint64_t seed = m_options.faultSeed.value_or(
                 (std::uint64_t(std::random_device()()) << 32) | std::random_device()());
@@ -232,6 +236,7 @@ void HeadlessEmulator::stop()
         m_readyNotified = false;
         ServiceManager::notifyStopping();
     }
+    m_control.close();
     m_session.close(nullptr);
     if (m_readyFileWritten) {
         m_readyFileWritten = false;
@@ -270,6 +275,8 @@ QJsonObject HeadlessEmulator::readyFields() const
     fields.insert(QStringLiteral("connect"), connectFields());
     if (const QString instance = ProgramInstance::name(); !instance.isEmpty())
         fields.insert(QStringLiteral("instance"), instance);
+    if (m_control.isListening())
+        fields.insert(QStringLiteral("control"), m_control.address());
     return fields;
 }
 
@@ -288,6 +295,29 @@ bool HeadlessEmulator::writeReadyFile()
     }
     m_readyFileWritten = true;
     EmergencyExit::removeOnExit(QFile::encodeName(m_options.readyFilePath).toStdString());
+    return true;
+}
+
+// Once the port is open, so that a harness that finds the control socket finds a mount to drive.
+bool HeadlessEmulator::startControl()
+{
+    const ControlAddress address = m_options.control.value_or(ControlAddress::defaultLocal());
+    if (address.kind == ControlAddress::Kind::Off)
+        return true;
+    QString errorText;
+    if (!m_control.listen(address, &errorText)) {
+        reportError(errorText);
+        // A harness that asked for a channel must not drive a copy without one; a copy started
+        // beside another with neither --control nor --instance runs on, as its port does.
+        if (m_options.control)
+            return false;
+        reportError(QStringLiteral("running on without a control channel"));
+        return true;
+    }
+    // Said only when asked for, so that the lines of a run without --control stay as harnesses
+    // read them; the default is documented, and tcp:0 needs saying.
+    if (m_options.control)
+        writeEvent("control", QStringLiteral("control channel on %1").arg(m_control.address()));
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include "app/ExchangeLine.h"
 #include "app/JsonLine.h"
 #include "app/LineWriter.h"
+#include "control/ControlAddress.h"
+#include "control/ControlServer.h"
 #include "emulation/Bytes.h"
 #include "session/EmulatorSession.h"
 #include "session/FaultRule.h"
@@ -57,6 +59,9 @@ struct HeadlessOptions
     // The mount's clock: its date and time at start (none: the computer's) and its rate.
     std::optional<qint64> startUtcMs;
     double timeRate = 1;
+    // Where the control channel listens once the port is open (none: the instance's socket in
+    // the runtime folder).
+    std::optional<ControlAddress> control;
 };
 
 // The emulator without a window, for automated test runs: a view of the same session the window
@@ -93,6 +98,8 @@ public:
     QJsonObject connectFields() const;
 
     EmulatorSession &session() { return m_session; }
+    // Where control clients connect while running, or empty with --control off.
+    QString controlAddress() const { return m_control.address(); }
 
 signals:
     // The port was lost while running; the program should end with PortFailure.
@@ -102,6 +109,7 @@ private:
     ExitCode configurePort();
     bool openLog();
     bool writeReadyFile();
+    bool startControl();
     void writeExchange(const Exchange &exchange);
     void writeText(std::string text);
     LineWriter::Reporter errorReporter() const;
@@ -120,6 +128,7 @@ private:
     EmulatorSession m_session;
     bool m_readyFileWritten = false;
     bool m_readyNotified = false;
+    ControlServer m_control {m_session};
 };
 
 } // namespace tqx

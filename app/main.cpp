@@ -3,6 +3,7 @@
 #ifdef TQX_WITH_WIDGETS
 #include "app/TerminationSignals.h"
 #include "console/frmMain.h"
+#include "control/ControlServer.h"
 #include "generated/ProgramVersion.h"
 
 #include <QApplication>
@@ -28,6 +29,13 @@ int main(int argc, char *argv[])
     const tqx::WindowRequest request = tqx::windowRequest(argc, argv);
     tqx::frmMain console;
     console.show();
+    // The window's session can be driven as headless mode's is, at the default socket. Without
+    // it (another copy has it) the window works as before, and says why on standard error.
+    tqx::ControlServer control(*console.Comm);
+    QString controlError;
+    if (!control.listen(tqx::ControlAddress::defaultLocal(), &controlError))
+        std::fprintf(stderr, "tqx-orbivo-emulator: no control channel: %s\n",
+                     qPrintable(controlError));
     if (request.port)
         console.selectPort(*request.port);
     if (request.start)

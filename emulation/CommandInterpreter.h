@@ -93,6 +93,8 @@ public:
     const MountState &mount() const { return m_basic.mount(); }
     // The full profile's hand control and its mount.
     const HandControl &handControl() const { return *m_handControl; }
+    // For those who change the mount without a command on the line (the control channel).
+    HandControl &handControl() { return *m_handControl; }
     // What a decoder needs to know to read the exchanges answered now.
     DecodeContext decodeContext() const;
 

@@ -35,6 +35,8 @@ public:
     const SiteLocation &site() const { return m_site; }
     const DateTimeStore &dateTime() const { return m_dateTime; }
     const MountPosition &mount() const { return m_mount; }
+    // For those who move the mount without a command on the line (the control channel).
+    MountPosition &mount() { return m_mount; }
     bool isFirmware528() const { return m_isFirmware528; }
     // The stored date and time as "h" answers it, or as "i" with the zone in quarter hours.
     Bytes dateTimeReply(bool zoneInQuarterHours) const;

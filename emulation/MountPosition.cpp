@@ -603,6 +603,7 @@ std::optional<MountPosition::GotoProgress> MountPosition::gotoProgress(std::size
             + std::cos(current.second) * std::cos(progress.target.second) * sinHalfFirst
                     * sinHalfFirst;
     progress.remaining = 2 * std::asin(std::sqrt(std::clamp(haversine, 0.0, 1.0)));
+    progress.remainingMs = *arrivalMs - instant.steadyMs;
     const std::size_t points = std::max<std::size_t>(pathPoints, 2);
     progress.horizonPath.reserve(points);
     const std::int64_t span = *arrivalMs - instant.steadyMs;

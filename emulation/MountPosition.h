@@ -170,6 +170,7 @@ public:
         SkyFrame frame = SkyFrame::Sky;
         SkyAngles target; // in that frame, of the date
         double remaining = 0; // radians along the sky
+        std::int64_t remainingMs = 0; // of the mount's time until it arrives
         // Azimuth and altitude from now to the arrival, evenly spaced in time.
         std::vector<SkyAngles> horizonPath;
         SkyAngles horizonTarget; // where the target is in azimuth and altitude on arrival

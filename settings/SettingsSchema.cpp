@@ -628,6 +628,14 @@ std::vector<Setting> declareSchema()
     schema.push_back(startTimeSetting());
     schema.push_back(timeRateSetting());
     schema.push_back(programOption(
+            QStringLiteral("control"), QStringLiteral("ADDRESS"), [](const EmulatorSettings &) {
+                return QStringLiteral("Where the control channel listens for JSON-line requests "
+                                      "(state, set, pause, step, fault, reset, subscribe...): a "
+                                      "Unix socket's PATH, tcp:PORT on the loopback interface, "
+                                      "or off (default: tqx-orbivo-emulator.control, with the "
+                                      "instance name, in the runtime folder).");
+            }));
+    schema.push_back(programOption(
             QStringLiteral("config"), QStringLiteral("FILE"),
             fixedHelp("Read the settings from FILE first, in the form the window saves them in "
                       "(a [Defaults] section of key=value lines); options given here win.")));

@@ -273,7 +273,9 @@ void ListenerProcessTest::headlessKeepsNoJournal()
     const QString temporary = m_folder->filePath("tmp");
     QVERIFY(QDir().mkpath(temporary));
     ChildProcess process;
-    const quint16 port = startListener(process, {}, {"TMPDIR=" + temporary});
+    // The control socket goes to the runtime folder, which is not under TMPDIR when it is set.
+    const quint16 port = startListener(
+            process, {}, {"TMPDIR=" + temporary, "XDG_RUNTIME_DIR=" + m_folder->path()});
     QVERIFY(port != 0);
     RawTcpClient client;
     QVERIFY(client.connectTo(port));

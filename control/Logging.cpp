@@ -1,0 +1,7 @@
+#include "control/Logging.h"
+
+namespace tqx {
+
+Q_LOGGING_CATEGORY(lcControl, "tqx.control", QtWarningMsg)
+
+} // namespace tqx
