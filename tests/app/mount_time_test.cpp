@@ -55,6 +55,7 @@ private slots:
     void startTimeGivesTheStarOfThatDate();
     void sameRunGivesTheSameBytes();
     void fastClockEndsAGotoSoon();
+    void sameStepsGiveTheSameBytes();
     void refusedValues_data();
     void refusedValues();
 
@@ -62,6 +63,7 @@ private:
     void start(const QStringList &options);
     void stop();
     QByteArray run(const QList<Step> &script);
+    void control(const QStringList &request);
 
     std::unique_ptr<QTemporaryDir> m_runtime;
     std::unique_ptr<Pipe> m_output;
@@ -148,6 +150,38 @@ void MountTimeTest::fastClockEndsAGotoSoon()
     QCOMPARE(m_serial->exchange("r40000000,00000000", 1), QByteArray("#"));
     QVERIFY(waitUntil([this] { return m_serial->exchange("L", 2) == "0#"; }, deadlineMs / 2));
     stop();
+}
+
+void MountTimeTest::control(const QStringList &request)
+{
+    QProcess ctl;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", m_runtime->path());
+    ctl.setProcessEnvironment(environment);
+    ctl.start(TQX_EXECUTABLE, QStringList {"ctl"} + request);
+    QVERIFY(ctl.waitForFinished(deadlineMs));
+    QVERIFY2(ctl.exitCode() == 0, ctl.readAllStandardError().constData());
+}
+
+// The mount moves only when the harness steps its clock: a goto followed step by step, and the
+// sky turning under the tracking mount, give the same bytes run after run.
+void MountTimeTest::sameStepsGiveTheSameBytes()
+{
+    const QList<Step> poll {{"e", 18}, {"z", 18}, {"L", 2}, {"h", 9}};
+    QByteArray runs[2];
+    for (QByteArray &replies : runs) {
+        start({"--start-time", "2024-11-12T21:45:30Z", "--time-rate", "0"});
+        replies += run({{"r40000000,20000000", 1}});
+        for (int second = 0; second < 6; ++second) {
+            replies += run(poll);
+            control({"step", "seconds=5"});
+        }
+        replies += run(poll);
+        stop();
+    }
+    QVERIFY2(!runs[0].contains("<no full reply"), runs[0].toHex().constData());
+    QVERIFY2(runs[0].contains("40000000,20000000#"), "the goto ended after its steps");
+    QCOMPARE(runs[1], runs[0]);
 }
 
 void MountTimeTest::refusedValues_data()
