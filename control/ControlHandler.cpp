@@ -294,6 +294,13 @@ QJsonObject ControlHandler::handle(const QJsonObject &request, ControlSubscripti
         if (const Problem problem = takesNothing())
             return error(*problem, id);
         response = reset();
+    } else if (what == QLatin1String("drop")) {
+        if (const Problem problem = takesNothing())
+            return error(*problem, id);
+        if (!m_session.dropClient())
+            return error(QStringLiteral("there is no client connection to drop (no client, or a "
+                                        "serial port, which has none of its own)"),
+                         id);
     } else if (what == QLatin1String("subscribe")) {
         response = subscribe(request, subscription);
     } else if (what == QLatin1String("unsubscribe")) {
@@ -305,7 +312,8 @@ QJsonObject ControlHandler::handle(const QJsonObject &request, ControlSubscripti
             emit subscriptionChanged();
     } else {
         return error(QStringLiteral("unknown request %1: the requests are state, set, pause, "
-                                    "resume, step, fault, reset, subscribe and unsubscribe")
+                                    "resume, step, fault, reset, drop, subscribe and "
+                                    "unsubscribe")
                              .arg(quoted(what)),
                      id);
     }

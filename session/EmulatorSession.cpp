@@ -217,11 +217,18 @@ void EmulatorSession::carryOut(const ReplyPlan &plan)
         m_interpreter->restart();
     }
     if (plan.dropClient && m_transport) {
-        m_held.clear();
-        if (!m_transport->dropClient())
+        if (!dropClient())
             emit clientNotice(QStringLiteral("a serial port has no connection of its own to "
                                              "drop: the fault only left the reply out"));
     }
+}
+
+bool EmulatorSession::dropClient()
+{
+    if (!m_transport || !m_transport->canDeliver())
+        return false;
+    m_held.clear();
+    return m_transport->dropClient();
 }
 
 void EmulatorSession::onClientLeft()

@@ -87,6 +87,11 @@ public:
     // A buffer blocked this long is reset and the reset logged; 0 never.
     void setAutoResetAfter(std::int64_t ms) { m_interpreter->setAutoResetAfter(ms); }
 
+    // Drops the client's connection as a pulled cable would, with the replies still on their
+    // way to it: false when there is none to drop (no client, or a serial port, which has no
+    // connection of its own).
+    bool dropClient();
+
     // Reset and Clear (see CommandInterpreter).
     void resetBuffer();
     void clearLogs();

@@ -248,6 +248,10 @@ void ControlHandlerTest::badRequests_data()
             << none << QByteArray(R"({"request":3})") << R"("request" must be a string)";
     QTest::newRow("unknown request")
             << none << QByteArray(R"({"request":"fly","id":1})") << R"(unknown request "fly")";
+    QTest::newRow("drop without a client")
+            << none << QByteArray(R"({"request":"drop"})") << "no client connection to drop";
+    QTest::newRow("drop with a field")
+            << none << QByteArray(R"({"request":"drop","now":true})") << "now";
     QTest::newRow("state with a field")
             << none << QByteArray(R"({"request":"state","all":true})") << R"(unknown field "all")";
     QTest::newRow("set nothing") << none << QByteArray(R"({"request":"set"})") << "at least one";
