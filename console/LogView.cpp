@@ -20,7 +20,7 @@ LogView::LogView(LogModel *model, const QColor &textColor, QWidget *parent)
     setShowGrid(false);
     setWordWrap(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     QPalette colors = palette();
     colors.setColor(QPalette::Text, textColor);
