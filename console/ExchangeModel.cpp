@@ -20,6 +20,8 @@ QString ExchangeModel::kindName(Kind kind)
     switch (kind) {
     case Kind::Answered:
         return QStringLiteral("answered");
+    case Kind::Malformed:
+        return QStringLiteral("malformed");
     case Kind::Changed:
         return QStringLiteral("changed");
     case Kind::Unanswered:
@@ -37,8 +39,10 @@ QString ExchangeModel::kindMark(Kind kind)
     switch (kind) {
     case Kind::Answered:
         return QStringLiteral("\u2713"); // check mark
-    case Kind::Changed:
+    case Kind::Malformed:
         return QStringLiteral("\u26A0"); // warning sign
+    case Kind::Changed:
+        return QStringLiteral("\u270E"); // pencil
     case Kind::Unanswered:
         return QStringLiteral("\u2717"); // ballot x
     case Kind::Reset:
@@ -54,6 +58,8 @@ QColor ExchangeModel::kindColour(Kind kind)
     switch (kind) {
     case Kind::Answered:
         return {};
+    case Kind::Malformed:
+        return QColor(0x9A, 0x64, 0x00);
     case Kind::Changed:
         return LogModel::changedReplyColour();
     case Kind::Unanswered:
@@ -132,6 +138,7 @@ QString ExchangeModel::meaning(int row) const
     std::string text;
     switch (entry.kind) {
     case Kind::Answered:
+    case Kind::Malformed:
     case Kind::Changed:
         text = decoder.exchange(entry.command, entry.reply);
         break;
@@ -351,6 +358,12 @@ void ExchangeModel::publish()
     std::vector<std::uint64_t> grown; // groups whose first row shows a new count
     beginInsertRows({}, first, first + int(incoming) - 1);
     for (Row &row : m_pending) {
+        // Told apart here rather than when queued, so that a closed view decodes nothing.
+        if (row.kind == Kind::Answered
+            && !ExchangeDecoder(DecodeContext::unpacked(row.context))
+                        .commandProblem(row.command)
+                        .empty())
+            row.kind = Kind::Malformed;
         m_rows.push_back(std::move(row));
         const std::uint64_t head = joinGroup(m_droppedRows + m_rows.size() - 1);
         if (head != none && (grown.empty() || grown.back() != head))

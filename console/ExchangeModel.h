@@ -21,10 +21,10 @@ struct Exchange;
 
 // What happened on the line, one row per event: every answered command with its reply, and what
 // the console's two logs cannot show (bytes thrown away, a blocked buffer's reset, clients coming
-// and going, a reply a fault changed). Rows are queued as they come and reach the model only at
-// publish(), which the exchange view calls while it is shown; while it is closed, queuing is all
-// an event costs, and the queue keeps only as many rows as the model would. Meanings are worked
-// out when a row is shown, never when it is queued.
+// and going, a reply a fault changed, a goto with a bad hex digit that was acknowledged). Rows are
+// queued as they come and reach the model only at publish(), which the exchange view calls while it
+// is shown; while it is closed, queuing is all an event costs, and the queue keeps only as many
+// rows as the model would. Meanings are worked out when a row is shown, never when it is queued.
 //
 // Repeated queries (a client polling "E" and "L" during a goto) form groups: an answered command
 // joins the group of the same command among the last few it follows, as long as nothing else
@@ -37,12 +37,14 @@ class ExchangeModel : public QAbstractTableModel
 public:
     enum class Kind : std::uint8_t {
         Answered,
+        // answered, though its position is malformed (a bad hex digit), as the hand control does
+        Malformed,
         Changed, // answered, the reply changed on its way by a fault or another reply stage
         Unanswered, // thrown away: an unknown command, a bad parameter, a silent line
         Reset, // a blocked buffer emptied, automatically or by the Reset button
         Client, // a client came, left, was refused, or what its transport says of it
     };
-    static constexpr int kindCount = 5;
+    static constexpr int kindCount = 6;
     enum Column { TimeColumn, KindColumn, CountColumn, CommandColumn, ReplyColumn, MeaningColumn };
     static constexpr int columns = 6;
     // The row's Kind, as an int.

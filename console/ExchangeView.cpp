@@ -136,6 +136,10 @@ ExchangeView::ExchangeView(ExchangeModel *model, QWidget *parent)
     });
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &ExchangeView::onScrolled);
+    connect(m_table->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (isFollowing())
+            scrollToNewest();
+    });
     connect(&m_frameTimer, &QTimer::timeout, this, &ExchangeView::refresh);
 
     const int width
@@ -163,7 +167,9 @@ void ExchangeView::refresh()
 {
     if (!m_model->hasPending())
         return;
+    m_scrolling = true;
     m_model->publish();
+    m_scrolling = false;
     if (isFollowing())
         scrollToNewest();
 }
@@ -179,20 +185,16 @@ void ExchangeView::scrollToNewest()
     m_scrolling = false;
 }
 
-// Only the user moves the scroll bar away from the newest row; rows arriving or leaving move it
-// too, and leave following as it was.
+// Rows arriving and leaving change the scroll bar's range, which brings the newest row back into
+// view while following; everything else that moves the bar is the user's doing, and following
+// is whether it was left at the newest row.
 void ExchangeView::onScrolled(int value)
 {
     if (m_scrolling)
         return;
-    const QScrollBar *bar = m_table->verticalScrollBar();
-    if (value >= bar->maximum()) {
-        if (!isFollowing())
-            setFollowing(true);
-    } else if (isFollowing()
-               && (bar->isSliderDown() || m_table->underMouse() || m_table->hasFocus())) {
-        setFollowing(false);
-    }
+    const bool atNewest = value >= m_table->verticalScrollBar()->maximum();
+    if (atNewest != isFollowing())
+        setFollowing(atNewest);
 }
 
 void ExchangeView::showRowsFrom(qint64 msecsSinceEpoch,

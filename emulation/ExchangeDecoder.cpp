@@ -728,6 +728,21 @@ std::string ExchangeDecoder::command(std::string_view bytes) const
     return text;
 }
 
+std::string ExchangeDecoder::commandProblem(std::string_view bytes) const
+{
+    const std::optional<KnownCommand> known
+            = bytes.empty() ? std::nullopt : lookUp(bytes.front(), m_context);
+    if (!known || bytes.size() < known->length)
+        return {};
+    // The queries of a position have a form too, for their replies, and carry none.
+    const std::optional<PositionForm> form = positionForm(known->action);
+    if (!form || known->length == 1)
+        return {};
+    std::string problem;
+    parsePair(bytes.substr(0, known->length), 1, form->digits, form->raDec, problem);
+    return problem;
+}
+
 std::string ExchangeDecoder::reply(std::string_view command, std::string_view reply) const
 {
     if (command.empty())

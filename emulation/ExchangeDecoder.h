@@ -37,6 +37,10 @@ public:
     explicit ExchangeDecoder(DecodeContext context = {});
 
     std::string command(std::string_view bytes) const;
+    // What is wrong with the position a goto or sync sends, such as "'G' at byte 5 is not a
+    // hexadecimal digit", which the hand control acknowledges all the same; empty when it is
+    // well formed and for every other command.
+    std::string commandProblem(std::string_view bytes) const;
     // The reply is read as the answer to `command`.
     std::string reply(std::string_view command, std::string_view reply) const;
     // "<command> -> <reply>", for logs that put an exchange on one line.
