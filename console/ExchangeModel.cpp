@@ -109,18 +109,7 @@ bool ExchangeModel::isGroupHead(int row) const
     if (entry.group == none)
         return true;
     const auto found = m_groups.find(entry.group);
-    return found == m_groups.end() || found->second.head == m_droppedRows + std::uint64_t(row);
-}
-
-const ExchangeModel::Row &ExchangeModel::shownRow(int row) const
-{
-    const Row &entry = m_rows[std::size_t(row)];
-    if (!m_folded || entry.group == none)
-        return entry;
-    const auto found = m_groups.find(entry.group);
-    if (found == m_groups.end() || found->second.head != m_droppedRows + std::uint64_t(row))
-        return entry;
-    return at(found->second.latest);
+    return found == m_groups.end() || found->second.latest == m_droppedRows + std::uint64_t(row);
 }
 
 int ExchangeModel::count(int row) const
@@ -133,7 +122,7 @@ int ExchangeModel::count(int row) const
 
 QString ExchangeModel::meaning(int row) const
 {
-    const Row &entry = shownRow(row);
+    const Row &entry = m_rows[std::size_t(row)];
     const ExchangeDecoder decoder(DecodeContext::unpacked(entry.context));
     std::string text;
     switch (entry.kind) {
@@ -162,7 +151,7 @@ QVariant ExchangeModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columns)
         return {};
     const int row = index.row();
-    const Row &entry = shownRow(row);
+    const Row &entry = m_rows[std::size_t(row)];
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
@@ -308,34 +297,25 @@ std::uint64_t ExchangeModel::joinGroup(std::uint64_t serial)
     Row &last = at(previous);
     if (last.group == none) {
         last.group = previous;
-        m_groups[previous] = {previous, previous, 1};
+        m_groups[previous] = {previous, 1};
     }
     Group &group = m_groups.at(last.group);
-    last.next = serial;
     row.group = last.group;
     group.latest = serial;
     ++group.count;
-    return group.head;
+    return previous;
 }
 
-void ExchangeModel::dropFront(std::size_t count, std::vector<std::uint64_t> &promoted)
+// A group's latest row leaves last, so the row that stands for a group never changes here.
+void ExchangeModel::dropFront(std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) {
         const Row &row = m_rows[i];
         if (row.group == none)
             continue;
         const auto found = m_groups.find(row.group);
-        if (found == m_groups.end())
-            continue;
-        Group &group = found->second;
-        if (--group.count == 0) {
+        if (found != m_groups.end() && --found->second.count == 0)
             m_groups.erase(found);
-            continue;
-        }
-        if (group.head == m_droppedRows + i) {
-            group.head = row.next;
-            promoted.push_back(row.next);
-        }
     }
     m_rows.erase(m_rows.begin(), m_rows.begin() + std::ptrdiff_t(count));
     m_droppedRows += count;
@@ -346,16 +326,15 @@ void ExchangeModel::publish()
     if (m_pending.empty())
         return;
     const std::size_t incoming = m_pending.size(); // never more than the bound
-    std::vector<std::uint64_t> promoted;
     if (m_rows.size() + incoming > m_maxRows) {
         const std::size_t excess = m_rows.size() + incoming - m_maxRows;
         beginRemoveRows({}, 0, int(excess) - 1);
-        dropFront(excess, promoted);
+        dropFront(excess);
         endRemoveRows();
     }
 
     const int first = int(m_rows.size());
-    std::vector<std::uint64_t> grown; // groups whose first row shows a new count
+    std::vector<std::uint64_t> replaced; // rows that stood for their group until now
     beginInsertRows({}, first, first + int(incoming) - 1);
     for (Row &row : m_pending) {
         // Told apart here rather than when queued, so that a closed view decodes nothing.
@@ -365,22 +344,19 @@ void ExchangeModel::publish()
                         .empty())
             row.kind = Kind::Malformed;
         m_rows.push_back(std::move(row));
-        const std::uint64_t head = joinGroup(m_droppedRows + m_rows.size() - 1);
-        if (head != none && (grown.empty() || grown.back() != head))
-            grown.push_back(head);
+        const std::uint64_t previous = joinGroup(m_droppedRows + m_rows.size() - 1);
+        if (previous != none)
+            replaced.push_back(previous);
     }
     m_pending.clear();
     endInsertRows();
 
-    // A row that now stands for its group, or whose group grew, shows something else.
-    promoted.insert(promoted.end(), grown.begin(), grown.end());
-    for (const std::uint64_t serial : promoted) {
-        if (serial == none || serial < m_droppedRows || serial >= m_droppedRows + m_rows.size())
-            continue;
-        if (!m_folded && std::find(grown.begin(), grown.end(), serial) != grown.end())
-            continue;
-        const int row = int(serial - m_droppedRows);
-        emit dataChanged(index(row, 0), index(row, columns - 1));
+    // A row that no longer stands for its group is hidden when folded; one that arrived in this
+    // batch and left it again was never shown.
+    for (const std::uint64_t serial : replaced) {
+        if (m_folded && serial < m_droppedRows + std::uint64_t(first))
+            emit dataChanged(index(int(serial - m_droppedRows), 0),
+                             index(int(serial - m_droppedRows), columns - 1));
     }
 }
 

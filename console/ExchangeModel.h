@@ -28,8 +28,8 @@ struct Exchange;
 //
 // Repeated queries (a client polling "E" and "L" during a goto) form groups: an answered command
 // joins the group of the same command among the last few it follows, as long as nothing else
-// happened in between. Folded, a group shows as its first row with the count, time and reply of
-// its latest.
+// happened in between. Folded, a group shows as its latest row, with the count, so that the rows
+// stay in the order of their times.
 class ExchangeModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -49,7 +49,7 @@ public:
     static constexpr int columns = 6;
     // The row's Kind, as an int.
     static constexpr int kindRole = Qt::UserRole + 1;
-    // True for a row a folded view shows: the first of its group, or a row of no group.
+    // True for a row a folded view shows: the latest of its group, or a row of no group.
     static constexpr int groupHeadRole = Qt::UserRole + 2;
     // The first byte of the row's command, as an int; -1 for a row without one.
     static constexpr int commandByteRole = Qt::UserRole + 3;
@@ -110,15 +110,13 @@ private:
         Kind kind = Kind::Answered;
         std::uint8_t context = 0; // DecodeContext::packed()
         bool sent = true;
-        // Counted since the last clear: the group's first row ever, and the next in the group.
+        // The group's first row ever, counted since the last clear.
         std::uint64_t group = none;
-        std::uint64_t next = none;
     };
     struct Group
     {
-        std::uint64_t head; // the first of its rows still in the model
-        std::uint64_t latest;
-        int count;
+        std::uint64_t latest; // counted since the last clear
+        int count; // of its rows still in the model
     };
 
     void queue(Row row);
@@ -128,12 +126,10 @@ private:
     }
     Row &at(std::uint64_t serial) { return m_rows[std::size_t(serial - m_droppedRows)]; }
     bool isGroupHead(int row) const;
-    // The row whose time, reply and meaning the row shows: its group's latest while folded.
-    const Row &shownRow(int row) const;
-    // Puts a row that has just arrived into a group, or starts one; the group's first row, which
-    // shows its count, or `none`.
+    // Puts a row that has just arrived into a group; the row that stood for the group until
+    // then, or `none`.
     std::uint64_t joinGroup(std::uint64_t serial);
-    void dropFront(std::size_t count, std::vector<std::uint64_t> &promoted);
+    void dropFront(std::size_t count);
 
     std::size_t m_maxRows;
     std::deque<Row> m_rows;

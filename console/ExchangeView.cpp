@@ -17,7 +17,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <QMainWindow>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <numeric>
@@ -27,8 +29,8 @@ namespace tqx {
 namespace {
 
 // Column widths in characters of the fixed font; the meaning takes the rest.
-constexpr std::array<int, ExchangeModel::columns - 1> columnCharacters {13, 12, 6, 22, 22};
-constexpr int meaningCharacters = 60;
+constexpr std::array<int, ExchangeModel::columns - 1> columnCharacters {12, 11, 6, 18, 20};
+constexpr int meaningCharacters = 80;
 
 } // namespace
 
@@ -96,7 +98,9 @@ ExchangeView::ExchangeView(ExchangeModel *model, QWidget *parent)
     m_table->horizontalHeader()->setHighlightSections(false);
     m_table->setShowGrid(false);
     m_table->setWordWrap(false);
-    m_table->setTextElideMode(Qt::ElideMiddle);
+    // The meaning starts with what the command is; bytes too long for their column go on in
+    // the tooltip and in what is copied.
+    m_table->setTextElideMode(Qt::ElideRight);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -142,17 +146,26 @@ ExchangeView::ExchangeView(ExchangeModel *model, QWidget *parent)
     });
     connect(&m_frameTimer, &QTimer::timeout, this, &ExchangeView::refresh);
 
+    // The count's column is shown only while polling is hidden.
     const int width
-            = std::accumulate(columnCharacters.begin(), columnCharacters.end(), meaningCharacters)
-            * character;
-    resize(width, 32 * m_table->verticalHeader()->defaultSectionSize());
+            = (std::accumulate(columnCharacters.begin(), columnCharacters.end(), meaningCharacters)
+               - columnCharacters[ExchangeModel::CountColumn])
+                    * character
+            + 80;
+    resize(width, 24 * m_table->verticalHeader()->defaultSectionSize() + 110);
 }
 
 void ExchangeView::placeBeside(QWidget *console)
 {
     const QScreen *display = console->screen();
     const QRect available = display ? display->availableGeometry() : console->frameGeometry();
-    const QRect consoleFrame = console->frameGeometry();
+    QRect consoleFrame = console->frameGeometry();
+    // Room for the console's status bar, which appears with the first marker.
+    if (const auto *window = qobject_cast<const QMainWindow *>(console);
+        window && window->statusBar()->isHidden())
+        consoleFrame.setBottom(consoleFrame.bottom() + window->statusBar()->sizeHint().height());
+    if (frameGeometry().width() > available.width())
+        resize(available.width() - (frameGeometry().width() - width()), height());
     const QSize size = frameGeometry().size();
     const QPoint below(std::max(available.x(),
                                 std::min(consoleFrame.x(), available.right() + 1 - size.width())),
@@ -200,10 +213,13 @@ void ExchangeView::onScrolled(int value)
 void ExchangeView::showRowsFrom(qint64 msecsSinceEpoch,
                                 std::initializer_list<ExchangeModel::Kind> kinds)
 {
-    m_model->publish();
-    setFollowing(false);
+    // The rows are shown before following stops: showing them may move the scroll bar.
     for (const ExchangeModel::Kind kind : kinds)
         m_kindBoxes[std::size_t(kind)]->setChecked(true);
+    m_scrolling = true;
+    m_model->publish();
+    m_scrolling = false;
+    setFollowing(false);
     const int from = m_model->firstRowAtOrAfter(msecsSinceEpoch);
     if (from < 0)
         return;

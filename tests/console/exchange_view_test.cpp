@@ -10,6 +10,7 @@
 #include "console/frmMain.h"
 #include "emulation/CommandInterpreter.h"
 #include "session/EmulatorSession.h"
+#include "session/Exchange.h"
 #include "session/PortNames.h"
 #include "support/AppendingStage.h"
 #include "support/PseudoTerminal.h"
@@ -124,6 +125,8 @@ private slots:
     void copyTakesEverySelectedRowAndColumn();
     void followsNewestUntilScrolledAway();
     void closedViewQueuesNoMoreThanItsBound();
+    void foldCountsTheRowsKept_data();
+    void foldCountsTheRowsKept();
     void markersTellOfBlockedAndDiscardedBytes_data();
     void markersTellOfBlockedAndDiscardedBytes();
     void badGotoAndUnknownCommandReachTheShownView();
@@ -244,8 +247,8 @@ void ExchangeViewTest::filterFoldAndSearch_data()
             << QStringList();
     // A repeat joins its group across other queries, not across what else happened.
     QTest::newRow("polling hidden")
-            << "" << true << true << "" << QStringList({"E", "e", "V", "Xhello", "E"})
-            << QStringList({"3", "2", "", "", "2"});
+            << "" << true << true << "" << QStringList({"e", "E", "V", "Xhello", "E"})
+            << QStringList({"2", "3", "", "", "2"});
     QTest::newRow("search, any case")
             << "" << true << false << "UNKNOWN" << QStringList({"Xhello"}) << QStringList();
     QTest::newRow("search in the reply")
@@ -365,6 +368,49 @@ void ExchangeViewTest::closedViewQueuesNoMoreThanItsBound()
     QVERIFY(!view.frameTimer().isActive());
 }
 
+void ExchangeViewTest::foldCountsTheRowsKept_data()
+{
+    QTest::addColumn<int>("maxRows");
+    QTest::addColumn<QStringList>("commands"); // answered, one publish each
+    QTest::addColumn<QStringList>("shown"); // folded: command and count
+    QTest::newRow("a run within the bound")
+            << 10 << QStringList({"E", "L", "E"}) << QStringList({"L 1", "E 2"});
+    QTest::newRow("the oldest of a run gone")
+            << 3 << QStringList({"E", "E", "E", "E", "E"}) << QStringList({"E 3"});
+    QTest::newRow("four queries in turn") << 10 << QStringList({"a", "b", "c", "d", "a"})
+                                          << QStringList({"b 1", "c 1", "d 1", "a 2"});
+    QTest::newRow("a fifth query between")
+            << 10 << QStringList({"a", "b", "c", "d", "e", "a"})
+            << QStringList({"a 1", "b 1", "c 1", "d 1", "e 1", "a 1"});
+}
+
+// Folded, a group is its latest row with the count of its rows still kept.
+void ExchangeViewTest::foldCountsTheRowsKept()
+{
+    QFETCH(int, maxRows);
+    QFETCH(QStringList, commands);
+    QFETCH(QStringList, shown);
+    ExchangeModel model(nullptr, std::size_t(maxRows));
+    tqx::ExchangeFilter filter(&model);
+    filter.setPollingHidden(true);
+    qint64 time = 0;
+    for (const QString &command : commands) {
+        const QByteArray bytes = command.toLatin1();
+        tqx::Exchange exchange;
+        exchange.msecsSinceEpoch = ++time;
+        exchange.command.assign(bytes.constData(), std::size_t(bytes.size()));
+        exchange.reply.assign(1, '#');
+        model.appendExchange(exchange);
+        model.publish();
+    }
+    QStringList rows;
+    for (int row = 0; row < filter.rowCount(); ++row)
+        rows << filter.index(row, ExchangeModel::CommandColumn).data().toString() + ' '
+                        + QString::number(
+                                model.count(filter.mapToSource(filter.index(row, 0)).row()));
+    QCOMPARE(rows, shown);
+}
+
 void ExchangeViewTest::markersTellOfBlockedAndDiscardedBytes_data()
 {
     QTest::addColumn<tqx::Profile>("profile");
@@ -428,6 +474,9 @@ void ExchangeViewTest::markersTellOfBlockedAndDiscardedBytes()
     QVERIFY2(window.DiscardedMarker->text().startsWith(discarded),
              qPrintable(window.DiscardedMarker->text()));
 
+    // Rows the view was told to hide come back for the click.
+    console.view().kindBox(Kind::Unanswered)->setChecked(false);
+    console.view().kindBox(Kind::Reset)->setChecked(false);
     window.DiscardedMarker->click();
     tqx::ExchangeView *view = window.exchangeView();
     QVERIFY(view && view->isVisible());
@@ -549,6 +598,10 @@ void ExchangeViewTest::logCopyTakesTimeAndMeaning()
         QCOMPARE(fields[2], (replies ? window.respLog() : window.inputLog()).meaning(i + 1));
         QVERIFY(!fields[2].isEmpty());
     }
+    // New lines leave a selection of several as it was.
+    QVERIFY(console.send("E"));
+    window.refreshDisplay();
+    QCOMPARE(log->selectionModel()->selectedRows().size(), 2);
 }
 
 QTEST_MAIN(ExchangeViewTest)
