@@ -372,8 +372,10 @@ void frmMain::connectHandlers()
     connect(ShowExchangesButton, &QAction::triggered, this,
             &frmMain::frmMain_ShowExchangesButton_Click);
     connect(Comm, &EmulatorSession::unanswered, this, &frmMain::logUnanswered);
-    connect(Comm, &EmulatorSession::clientConnected, this,
-            [this](const QString &client) { logClient(QStringLiteral("connected: ") + client); });
+    connect(Comm, &EmulatorSession::clientConnected, this, [this](const QString &client) {
+        logClient(client.isEmpty() ? QStringLiteral("a client connected")
+                                   : QStringLiteral("connected: ") + client);
+    });
     connect(Comm, &EmulatorSession::clientLeft, this,
             [this] { logClient(QStringLiteral("the client left")); });
     connect(Comm, &EmulatorSession::clientRefused, this,

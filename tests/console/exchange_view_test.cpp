@@ -130,6 +130,7 @@ private slots:
     void markersTellOfBlockedAndDiscardedBytes_data();
     void markersTellOfBlockedAndDiscardedBytes();
     void badGotoAndUnknownCommandReachTheShownView();
+    void clientLeavingMidCommandResetsTheBuffer();
     void logsScrollTogether_data();
     void logsScrollTogether();
     void logCopyTakesTimeAndMeaning_data();
@@ -526,6 +527,19 @@ void ExchangeViewTest::badGotoAndUnknownCommandReachTheShownView()
              ExchangeModel::kindColour(Kind::Unanswered));
     QVERIFY(!window.DiscardedMarker->isHidden());
     QVERIFY(window.DiscardedMarker->text().startsWith("Discarded: 6 bytes since"));
+}
+
+// What a client leaves half-sent is no longer lost without a word.
+void ExchangeViewTest::clientLeavingMidCommandResetsTheBuffer()
+{
+    ScriptedConsole console;
+    QVERIFY(console.send("R34A", 0));
+    emit console.window.Comm->transport()->clientLeft();
+    const QAbstractItemModel &rows = *console.view().table()->model();
+    QCOMPARE(kinds(rows), QStringList({"reset", "client"}));
+    QCOMPARE(rows.index(0, ExchangeModel::CommandColumn).data().toString(), "R34A");
+    QVERIFY(rows.index(0, ExchangeModel::MeaningColumn).data().toString().contains("client left"));
+    QVERIFY(console.window.DiscardedMarker->text().startsWith("Discarded: 4 bytes since"));
 }
 
 void ExchangeViewTest::logsScrollTogether_data()
