@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <chrono>
@@ -381,8 +382,8 @@ void frmMain::connectHandlers()
     connect(Comm, &EmulatorSession::clientRefused, this,
             [this](const QString &client) { logClient(QStringLiteral("refused: ") + client); });
     connect(Comm, &EmulatorSession::clientNotice, this, &frmMain::logClient);
-    connect(BlockedMarker, &QPushButton::clicked, this, &frmMain::showBlockedRows);
-    connect(DiscardedMarker, &QPushButton::clicked, this, &frmMain::showDiscardedRows);
+    connect(BlockedMarker, &QToolButton::clicked, this, &frmMain::showBlockedRows);
+    connect(DiscardedMarker, &QToolButton::clicked, this, &frmMain::showDiscardedRows);
     connect(FastTimingButton, &QAction::triggered, this,
             [this] { chooseLineTiming(LineTiming::Fast); });
     connect(RealTimingButton, &QAction::triggered, this,
@@ -702,6 +703,8 @@ void frmMain::buildStatusBar()
     m_connectionBar = new ConnectionBar(this);
     VirtualDeviceText = m_connectionBar->deviceText;
     VirtualLinkText = m_connectionBar->linkText;
+    // Takes the room the markers and the line's texts leave, rather than pushing over them.
+    m_connectionBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_connectionBar, 1);
     LineTimingText = new QLabel(this);
     LineTimingText->hide();
@@ -710,8 +713,9 @@ void frmMain::buildStatusBar()
     FaultsText->hide();
     statusBar()->addPermanentWidget(FaultsText);
     auto makeMarker = [this](ExchangeModel::Kind kind, const QString &toolTip) {
-        auto *marker = new QPushButton(this);
-        marker->setFlat(true);
+        // A tool button: a flat push button's margins would take the room of its text.
+        auto *marker = new QToolButton(this);
+        marker->setAutoRaise(true);
         marker->setCursor(Qt::PointingHandCursor);
         marker->setToolTip(toolTip);
         marker->setFocusPolicy(Qt::NoFocus);
@@ -719,7 +723,8 @@ void frmMain::buildStatusBar()
         colours.setColor(QPalette::ButtonText, ExchangeModel::kindColour(kind));
         marker->setPalette(colours);
         marker->hide();
-        statusBar()->addPermanentWidget(marker);
+        // First in the bar, before where clients connect, which gives way when room is short.
+        statusBar()->insertWidget(kind == ExchangeModel::Kind::Reset ? 0 : 1, marker);
         return marker;
     };
     BlockedMarker = makeMarker(ExchangeModel::Kind::Reset,
@@ -972,7 +977,7 @@ void frmMain::updateMarkers()
     const bool blocked
             = !m_commandBuffer.empty() && m_steadyMs() - m_bufferSinceSteadyMs >= blockedAfterMs;
     if (blocked)
-        BlockedMarker->setText(QStringLiteral("Buffer blocked: %1 since %2")
+        BlockedMarker->setText(QStringLiteral("Blocked: %1 since %2")
                                        .arg(bytesText(m_commandBuffer.size() + m_droppedBytes),
                                             clockText(m_bufferSinceMs)));
     const bool discarded = m_discardedLots > 0;
@@ -980,6 +985,9 @@ void frmMain::updateMarkers()
         DiscardedMarker->setText(
                 QStringLiteral("Discarded: %1 since %2")
                         .arg(bytesText(m_discardedBytes), clockText(m_discardedSinceMs)));
+    // The markers keep their whole text; where clients connect gives way instead.
+    for (QToolButton *marker : {BlockedMarker, DiscardedMarker})
+        marker->setMinimumWidth(marker->sizeHint().width());
     if (BlockedMarker->isHidden() == !blocked && DiscardedMarker->isHidden() == !discarded)
         return;
     BlockedMarker->setVisible(blocked);

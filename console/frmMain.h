@@ -29,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QToolButton;
 class QWidget;
 class QLabel;
 
@@ -105,8 +106,8 @@ public:
     QLabel *FaultsText = nullptr;
     // While the command buffer is blocked, and once bytes were discarded since the last Clear:
     // how many and since when, in the status bar; each opens the exchange view at its rows.
-    QPushButton *BlockedMarker = nullptr;
-    QPushButton *DiscardedMarker = nullptr;
+    QToolButton *BlockedMarker = nullptr;
+    QToolButton *DiscardedMarker = nullptr;
 
     // The program's version text, offered to the other windows.
     QString ProgramVersion;

@@ -32,6 +32,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 
@@ -422,13 +423,11 @@ void ExchangeViewTest::markersTellOfBlockedAndDiscardedBytes_data()
     QTest::addColumn<QString>("kind");
 
     QTest::newRow("basic profile, reset by the button")
-            << tqx::Profile::Basic << QByteArray("Xhello") << qint64(0)
-            << "Buffer blocked: 6 bytes since"
+            << tqx::Profile::Basic << QByteArray("Xhello") << qint64(0) << "Blocked: 6 bytes since"
             << "Discarded: 6 bytes since"
             << "reset";
     QTest::newRow("basic profile, reset automatically")
-            << tqx::Profile::Basic << QByteArray("Q") << qint64(2000)
-            << "Buffer blocked: 1 byte since"
+            << tqx::Profile::Basic << QByteArray("Q") << qint64(2000) << "Blocked: 1 byte since"
             << "Discarded: 1 byte since"
             << "reset";
     QTest::newRow("full profile, unknown command discarded")
