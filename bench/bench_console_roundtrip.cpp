@@ -1,13 +1,16 @@
 // Round-trip latency over a pseudo-terminal: a client thread writes "E" and waits for the 10-byte
 // reply, against (a) the console window (offscreen, logging on), (b) a bare QSerialPort
 // responder, the baseline, (c) the console in the full profile, its mount slewing, with the mount
-// view open, and (d) the same console without the view, which tells the view's own cost. Then a
-// long run against (a) compares the last exchanges with the first and reports the process's peak
-// memory.
+// view open, (d) the same console without the view, which tells the view's own cost, and (e) the
+// console with the exchange view open, a row for every exchange. Then a long run against (a)
+// compares the last exchanges with the first and reports the process's peak memory. The
+// responders run on the first core and the client on the second, so that the two never wait for
+// each other's time slice.
 //
 //   bench_console_roundtrip [exchanges=20000] [long-run exchanges=1000000]
 
 #include "bench/RoundTrip.h"
+#include "console/ExchangeView.h"
 #include "console/MountView.h"
 #include "console/frmMain.h"
 #include "session/EmulatorSession.h"
@@ -15,6 +18,7 @@
 #include <QApplication>
 #include <QSerialPort>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -24,6 +28,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <thread>
@@ -59,11 +64,21 @@ struct Pty
     }
 };
 
+// On a machine with one core, both run on it.
+void pinToCore(int core)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(core % std::max(1, int(std::thread::hardware_concurrency())), &set);
+    sched_setaffinity(0, sizeof set, &set);
+}
+
 // Runs the client in a thread while the event loop serves the port, and returns its latencies.
 std::vector<double> serve(int master, int exchanges)
 {
     std::vector<double> latencies;
     std::thread client([&] {
+        pinToCore(1);
         latencies = runClient(master, exchanges);
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
@@ -125,9 +140,18 @@ struct FullProfileConsole
     }
 };
 
+// The console with the exchange view shown: every exchange becomes a row, shown once per frame.
+struct ExchangeViewConsole
+{
+    ConsoleResponder console;
+
+    ExchangeViewConsole() { console.window.ShowExchangesButton->trigger(); }
+    int rows() const { return console.window.exchangeView()->table()->model()->rowCount(); }
+};
+
 struct Latencies
 {
-    std::vector<double> console, bare, withView, fullProfile;
+    std::vector<double> console, bare, withView, fullProfile, withExchangeView;
 };
 
 // Starts a long goto, so that the mount moves and the view has something new every frame.
@@ -149,8 +173,10 @@ void compare(int exchanges, Latencies &latencies)
     BareResponder b;
     FullProfileConsole c(true);
     FullProfileConsole d(false);
+    ExchangeViewConsole e;
     constexpr int rounds = 20;
     std::thread client([&] {
+        pinToCore(1);
         if (!startGoto(c.console.pty.master) || !startGoto(d.console.pty.master))
             std::fprintf(stderr, "a goto was not accepted\n");
         const auto take = [&](int master, std::vector<double> &into) {
@@ -162,12 +188,15 @@ void compare(int exchanges, Latencies &latencies)
             take(b.pty.master, latencies.bare);
             take(c.console.pty.master, latencies.withView);
             take(d.console.pty.master, latencies.fullProfile);
+            take(e.console.pty.master, latencies.withExchangeView);
         }
         std::printf("mount view: %d looks found a change\n", c.view->changeCount());
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     QApplication::exec();
     client.join();
+    e.console.window.exchangeView()->refresh();
+    std::printf("exchange view: %d rows\n", e.rows());
 }
 
 std::vector<double> consoleLatencies(int exchanges)
@@ -186,6 +215,7 @@ int main(int argc, char *argv[])
     QTemporaryDir config;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
 
+    pinToCore(0);
     const int exchanges = argc > 1 ? std::atoi(argv[1]) : 20'000;
     const int longRun = argc > 2 ? std::atoi(argv[2]) : 1'000'000;
 
@@ -197,6 +227,7 @@ int main(int argc, char *argv[])
     report("(a) console window", console);
     report("(c) console with mount view", withView);
     report("(d) console, full profile", latencies.fullProfile);
+    report("(e) console with exchange view", latencies.withExchangeView);
     std::printf("median ratio a/b: %.2f (goal <= 1.1)\n",
                 percentile(console, 0.5) / percentile(bare, 0.5));
     std::printf("p99 ratio a/b: %.2f (goal <= 1.5)\n",
@@ -206,6 +237,12 @@ int main(int argc, char *argv[])
     std::printf("p99 ratio c/b: %.2f\n", percentile(withView, 0.99) / percentile(bare, 0.99));
     std::printf("median ratio c/d, the mount view's own cost: %.2f\n",
                 percentile(withView, 0.5) / percentile(latencies.fullProfile, 0.5));
+    const std::vector<double> &withExchanges = latencies.withExchangeView;
+    std::printf("median ratio e/b: %.2f (goal <= 1.1)\n",
+                percentile(withExchanges, 0.5) / percentile(bare, 0.5));
+    std::printf("p99 ratio e/b: %.2f\n", percentile(withExchanges, 0.99) / percentile(bare, 0.99));
+    std::printf("median ratio e/a, the exchange view's own cost: %.2f\n",
+                percentile(withExchanges, 0.5) / percentile(console, 0.5));
 
     if (longRun <= 0)
         return 0;

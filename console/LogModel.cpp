@@ -59,15 +59,25 @@ QString LogModel::note(int row) const
     return found == m_notes.end() ? QString() : found->second;
 }
 
-void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0, 0}); }
-
-void LogModel::appendCommand(const Bytes &command, DecodeContext context)
+QString LogModel::copyText(int row) const
 {
-    m_pending.push_back({command, {}, Kind::Command, context.packed(), 0});
+    const qint64 msecs = msecsSinceEpoch(row);
+    QString text = msecs == 0 ? QString() : exchangeTimeText(QDateTime::fromMSecsSinceEpoch(msecs));
+    text += QLatin1Char('\t') + displayText(line(row)) + QLatin1Char('\t') + meaning(row);
+    if (const QString note = this->note(row); !note.isEmpty())
+        text += QStringLiteral("; ") + note;
+    return text;
+}
+
+void LogModel::append(const Bytes &line) { m_pending.push_back({line, {}, Kind::Plain, 0, 0, 0}); }
+
+void LogModel::appendCommand(const Bytes &command, DecodeContext context, qint64 msecsSinceEpoch)
+{
+    m_pending.push_back({command, {}, Kind::Command, context.packed(), 0, msecsSinceEpoch});
 }
 
 void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeContext context,
-                           const QString &note)
+                           const QString &note, qint64 msecsSinceEpoch)
 {
     std::uint32_t key = 0;
     if (!note.isEmpty()) {
@@ -75,7 +85,7 @@ void LogModel::appendReply(const Bytes &reply, const Bytes &command, DecodeConte
         key = ++m_lastNoteKey == 0 ? ++m_lastNoteKey : m_lastNoteKey;
         m_notes[key] = note;
     }
-    m_pending.push_back({reply, command, Kind::Reply, context.packed(), key});
+    m_pending.push_back({reply, command, Kind::Reply, context.packed(), key, msecsSinceEpoch});
 }
 
 template<typename Iterator>

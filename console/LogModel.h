@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QColor>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <deque>
@@ -35,11 +36,11 @@ public:
     // Queues a line; it is shown at the next publish(). A line without a context has its bytes
     // as its tooltip.
     void append(const Bytes &line);
-    // A command, read in the context it was answered in.
-    void appendCommand(const Bytes &command, DecodeContext context);
+    // A command, read in the context it was answered in, at the time it was answered.
+    void appendCommand(const Bytes &command, DecodeContext context, qint64 msecsSinceEpoch = 0);
     // A reply, read as the answer to its command; `note` says what the reply stages did to it.
     void appendReply(const Bytes &reply, const Bytes &command, DecodeContext context,
-                     const QString &note = {});
+                     const QString &note = {}, qint64 msecsSinceEpoch = 0);
     // Moves the queued lines into the model, dropping the oldest lines beyond the limit.
     void publish();
     // Removes every line, shown and queued.
@@ -55,6 +56,10 @@ public:
     // What the reply stages did to the line's reply; empty for every other line.
     QString note(int row) const;
     bool hasPending() const { return !m_pending.empty(); }
+    // When the line's exchange was answered; 0 for a line appended without a time.
+    qint64 msecsSinceEpoch(int row) const { return m_lines[static_cast<std::size_t>(row)].msecs; }
+    // The line as copy takes it: its time, its bytes and what they mean, tab-separated.
+    QString copyText(int row) const;
 
 private:
     enum class Kind : std::uint8_t { Plain, Command, Reply };
@@ -67,8 +72,9 @@ private:
         // The key of a reply's note in m_notes, 0 for none. Notes are rare (reply stages are
         // for tests of clients), so they are kept aside and a line stays the size it was.
         std::uint32_t noteKey = 0;
+        qint64 msecs = 0;
     };
-    static_assert(sizeof(Line) <= 2 * sizeof(Bytes) + 8, "a line without a note costs no more");
+    static_assert(sizeof(Line) <= 2 * sizeof(Bytes) + 16, "a line without a note costs no more");
 
     // Forgets the notes of the lines in [first, last), which leave the log.
     template<typename Iterator>

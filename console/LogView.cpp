@@ -20,7 +20,7 @@ LogView::LogView(LogModel *model, const QColor &textColor, QWidget *parent)
     setShowGrid(false);
     setWordWrap(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     QPalette colors = palette();
     colors.setColor(QPalette::Text, textColor);
@@ -30,7 +30,8 @@ LogView::LogView(LogModel *model, const QColor &textColor, QWidget *parent)
 void LogView::showLines(std::optional<std::uint64_t> selectedLine)
 {
     m_model->publish();
-    if (!selectedLine)
+    // Several lines selected are the user's, for copying; the log stays where they are.
+    if (!selectedLine || selectionModel()->selectedRows().size() > 1)
         return;
     const int row = m_model->rowOfLine(*selectedLine);
     if (row < 0)

@@ -19,7 +19,7 @@ public:
     LogView(LogModel *model, const QColor &textColor, QWidget *parent = nullptr);
 
     // Shows the lines queued in the model and selects the line with the given index (counted
-    // since the last Clear), bringing it into view.
+    // since the last Clear), bringing it into view, unless the user has selected several.
     void showLines(std::optional<std::uint64_t> selectedLine);
 
 private:

@@ -119,9 +119,8 @@ QString MountView::rowText(const QString &label) const
     return {};
 }
 
-int MountView::frameIntervalMs() const
+int MountView::frameIntervalMs(const QScreen *display)
 {
-    const QScreen *display = screen();
     double rate = display ? display->refreshRate() : 0;
     if (!(rate > 0))
         rate = fallbackRefreshRate;
@@ -132,7 +131,7 @@ void MountView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     refresh();
-    m_frameTimer.start(frameIntervalMs());
+    m_frameTimer.start(frameIntervalMs(screen()));
 }
 
 void MountView::hideEvent(QHideEvent *event)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QFormLayout;
+class QScreen;
 class QLineEdit;
 
 namespace tqx {
@@ -47,6 +48,8 @@ public:
     static QPoint besideWindow(const QRect &consoleFrame, const QSize &size,
                                const QRect &available);
     void placeBeside(QWidget *console);
+    // One frame of the display, in milliseconds; 60 frames a second where it does not say.
+    static int frameIntervalMs(const QScreen *display);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -57,7 +60,6 @@ private:
     void rebuildRows(const MountReport &report);
     void updateRowTexts(const MountReport &report);
     void colourValuesAsText();
-    int frameIntervalMs() const;
 
     const CommandInterpreter &m_interpreter;
     QFormLayout *m_rows = nullptr;

@@ -1,6 +1,8 @@
 #include "console/frmMain.h"
 
 #include "console/ConnectionBar.h"
+#include "console/ExchangeModel.h"
+#include "console/ExchangeView.h"
 #include "console/LogModel.h"
 #include "console/LogView.h"
 #include "console/Logging.h"
@@ -28,11 +30,14 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QToolButton>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace tqx {
@@ -61,6 +66,27 @@ constexpr int clientHeight = 4128;
 
 // The logs are brought up to date at about the display's rate, not once per exchange.
 constexpr int refreshIntervalMs = 16;
+
+// A buffer is called blocked once it has held bytes for longer than an unknown command takes to
+// be discarded, so that a discard under way or a command arriving in pieces is not.
+constexpr std::int64_t blockedAfterMs = 3 * CommandInterpreter::quietGapMs;
+
+qint64 steadyNowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+}
+
+QString bytesText(std::uint64_t count)
+{
+    return count == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(count);
+}
+
+QString clockText(qint64 msecsSinceEpoch)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).toString(QStringLiteral("HH:mm:ss"));
+}
 
 QFont consoleFont(double pointSize = 8.0, bool bold = false)
 {
@@ -105,6 +131,10 @@ frmMain::frmMain(QWidget *parent)
     icon.addFile(QStringLiteral(":/images/program-icon-256.png"));
     setWindowIcon(icon);
     Comm = new EmulatorSession(this);
+    m_exchanges = new ExchangeModel(this);
+    m_steadyMs = steadyNowMs;
+    m_blockedTimer.setSingleShot(true);
+    connect(&m_blockedTimer, &QTimer::timeout, this, &frmMain::updateMarkers);
     buildControls();
     buildMenu();
     buildStatusBar();
@@ -119,8 +149,10 @@ frmMain::~frmMain()
 {
     // The session goes on reporting while it closes; nothing more is shown.
     Comm->disconnect(this);
-    // The mount view reads the session's interpreter, so it goes before the session does.
+    // The mount view reads the session's interpreter, so it goes before the session does; the
+    // exchange view goes before its model.
     delete m_mountView;
+    delete m_exchangeView;
 }
 
 void frmMain::buildControls()
@@ -185,6 +217,7 @@ void frmMain::buildControls()
         log->addAction(CopyLogButton);
         log->addAction(SaveLogButton);
     }
+    linkLogScrolling();
 
     ClearButton = new QPushButton(QStringLiteral("Clear"));
     ClearButton->setToolTip(QStringLiteral("Clear Command and Response area"));
@@ -272,6 +305,9 @@ void frmMain::buildMenu()
     ShowMountButton = MountMenu->addAction(QStringLiteral("Show mount"));
     ShowMountButton->setToolTip(
             QStringLiteral("Where the mount points and how it moves, with a picture of the sky"));
+    ShowExchangesButton = MountMenu->addAction(QStringLiteral("Show exchanges"));
+    ShowExchangesButton->setToolTip(
+            QStringLiteral("Every exchange with its time and meaning, and the bytes discarded"));
     FaultsMenu = menuBar()->addMenu(QStringLiteral("Faults"));
     FastTimingButton = FaultsMenu->addAction(QStringLiteral("Line at once"));
     RealTimingButton
@@ -336,6 +372,20 @@ void frmMain::connectHandlers()
     connect(MountSettingsButton, &QAction::triggered, this,
             &frmMain::frmMain_MountSettingsButton_Click);
     connect(ShowMountButton, &QAction::triggered, this, &frmMain::frmMain_ShowMountButton_Click);
+    connect(ShowExchangesButton, &QAction::triggered, this,
+            &frmMain::frmMain_ShowExchangesButton_Click);
+    connect(Comm, &EmulatorSession::unanswered, this, &frmMain::logUnanswered);
+    connect(Comm, &EmulatorSession::clientConnected, this, [this](const QString &client) {
+        logClient(client.isEmpty() ? QStringLiteral("a client connected")
+                                   : QStringLiteral("connected: ") + client);
+    });
+    connect(Comm, &EmulatorSession::clientLeft, this,
+            [this] { logClient(QStringLiteral("the client left")); });
+    connect(Comm, &EmulatorSession::clientRefused, this,
+            [this](const QString &client) { logClient(QStringLiteral("refused: ") + client); });
+    connect(Comm, &EmulatorSession::clientNotice, this, &frmMain::logClient);
+    connect(BlockedMarker, &QToolButton::clicked, this, &frmMain::showBlockedRows);
+    connect(DiscardedMarker, &QToolButton::clicked, this, &frmMain::showDiscardedRows);
     connect(FastTimingButton, &QAction::triggered, this,
             [this] { chooseLineTiming(LineTiming::Fast); });
     connect(RealTimingButton, &QAction::triggered, this,
@@ -727,6 +777,8 @@ void frmMain::buildStatusBar()
     m_connectionBar = new ConnectionBar(this);
     VirtualDeviceText = m_connectionBar->deviceText;
     VirtualLinkText = m_connectionBar->linkText;
+    // Takes the room the markers and the line's texts leave, rather than pushing over them.
+    m_connectionBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_connectionBar, 1);
     LineTimingText = new QLabel(this);
     LineTimingText->hide();
@@ -734,6 +786,28 @@ void frmMain::buildStatusBar()
     FaultsText = new QLabel(this);
     FaultsText->hide();
     statusBar()->addPermanentWidget(FaultsText);
+    auto makeMarker = [this](ExchangeModel::Kind kind, const QString &toolTip) {
+        // A tool button: a flat push button's margins would take the room of its text.
+        auto *marker = new QToolButton(this);
+        marker->setAutoRaise(true);
+        marker->setCursor(Qt::PointingHandCursor);
+        marker->setToolTip(toolTip);
+        marker->setFocusPolicy(Qt::NoFocus);
+        QPalette colours = marker->palette();
+        colours.setColor(QPalette::ButtonText, ExchangeModel::kindColour(kind));
+        marker->setPalette(colours);
+        marker->hide();
+        // First in the bar, before where clients connect, which gives way when room is short.
+        statusBar()->insertWidget(kind == ExchangeModel::Kind::Reset ? 0 : 1, marker);
+        return marker;
+    };
+    BlockedMarker = makeMarker(ExchangeModel::Kind::Reset,
+                               QStringLiteral("The command buffer holds bytes that no command "
+                                              "answers; Reset empties it. Click to see the "
+                                              "exchanges since."));
+    DiscardedMarker = makeMarker(ExchangeModel::Kind::Unanswered,
+                                 QStringLiteral("Bytes were discarded without a reply since "
+                                                "the last Clear. Click to see them."));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->hide();
 }
@@ -767,8 +841,9 @@ void frmMain::updateStatusBar()
     const QStringList faults = activeFaults();
     FaultsText->setText(QStringLiteral("Faults: ") + faults.join(QStringLiteral(", ")));
     FaultsText->setVisible(!faults.isEmpty());
-    const bool lineShown = realTiming || !faults.isEmpty();
-    // Without clients to tell of, the line's pace and faults are all the bar shows.
+    const bool lineShown = realTiming || !faults.isEmpty() || !BlockedMarker->isHidden()
+            || !DiscardedMarker->isHidden();
+    // Without clients to tell of, the line's pace, faults and markers are all the bar shows.
     m_connectionBar->setHidden(!m_connectionShown && lineShown);
     const bool shown = m_connectionShown || lineShown;
     if (shown == !statusBar()->isHidden())
@@ -875,9 +950,17 @@ void frmMain::frmMain_ClearButton_Click()
     refreshDisplay();
 }
 
+// What Reset throws away is a discard like the others, for the exchange view and the marker.
 void frmMain::frmMain_ResetButton_Click()
 {
+    const Bytes buffer = interpreter().CommandBuffer();
     Comm->resetBuffer();
+    if (!buffer.empty()) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        m_exchanges->appendReset(now, buffer, QStringLiteral("reset by the Reset button"),
+                                 interpreter().decodeContext());
+        countDiscarded(now, buffer.size());
+    }
     refreshDisplay();
 }
 
@@ -925,6 +1008,71 @@ void frmMain::frmMain_ShowMountButton_Click()
     m_mountView->activateWindow();
 }
 
+ExchangeView *frmMain::openExchangeView()
+{
+    if (!m_exchangeView) {
+        m_exchangeView = new ExchangeView(m_exchanges, this);
+        m_exchangeView->placeBeside(this);
+    }
+    m_exchangeView->show();
+    m_exchangeView->raise();
+    m_exchangeView->activateWindow();
+    return m_exchangeView;
+}
+
+// One exchange view, made when first asked for; it shows what happened before it was opened
+// too, as far back as a log keeps.
+void frmMain::frmMain_ShowExchangesButton_Click() { openExchangeView(); }
+
+void frmMain::showBlockedRows()
+{
+    openExchangeView()->showRowsFrom(m_bufferSinceMs,
+                                     {ExchangeModel::Kind::Unanswered, ExchangeModel::Kind::Reset});
+}
+
+void frmMain::showDiscardedRows()
+{
+    openExchangeView()->showRowsFrom(m_discardedSinceMs,
+                                     {ExchangeModel::Kind::Unanswered, ExchangeModel::Kind::Reset});
+}
+
+void frmMain::setClock(std::function<qint64()> steadyMs)
+{
+    m_steadyMs = steadyMs ? std::move(steadyMs) : std::function<qint64()>(steadyNowMs);
+}
+
+void frmMain::countDiscarded(qint64 msecsSinceEpoch, std::size_t bytes)
+{
+    if (m_discardedLots == 0)
+        m_discardedSinceMs = msecsSinceEpoch;
+    ++m_discardedLots;
+    m_discardedBytes += bytes;
+    updateMarkers();
+}
+
+void frmMain::updateMarkers()
+{
+    const bool blocked
+            = !m_commandBuffer.empty() && m_steadyMs() - m_bufferSinceSteadyMs >= blockedAfterMs;
+    if (blocked)
+        BlockedMarker->setText(QStringLiteral("Blocked: %1 since %2")
+                                       .arg(bytesText(m_commandBuffer.size() + m_droppedBytes),
+                                            clockText(m_bufferSinceMs)));
+    const bool discarded = m_discardedLots > 0;
+    if (discarded)
+        DiscardedMarker->setText(
+                QStringLiteral("Discarded: %1 since %2")
+                        .arg(bytesText(m_discardedBytes), clockText(m_discardedSinceMs)));
+    // The markers keep their whole text; where clients connect gives way instead.
+    for (QToolButton *marker : {BlockedMarker, DiscardedMarker})
+        marker->setMinimumWidth(marker->sizeHint().width());
+    if (BlockedMarker->isHidden() == !blocked && DiscardedMarker->isHidden() == !discarded)
+        return;
+    BlockedMarker->setVisible(blocked);
+    DiscardedMarker->setVisible(discarded);
+    updateStatusBar();
+}
+
 void frmMain::showReferenceWindow(QWidget *window)
 {
     // A window whose data file could not be read has already said so and is gone.
@@ -935,14 +1083,35 @@ void frmMain::showReferenceWindow(QWidget *window)
     window->activateWindow();
 }
 
+// Every selected line, oldest first, with its time and what it means, tab-separated.
 void frmMain::frmMain_CopyLogButton_Click()
 {
     LogView *log = RespList->hasFocus() ? RespList : InputList;
+    const LogModel &model = log == RespList ? *m_respLog : *m_inputLog;
+    QList<int> rows;
+    for (const QModelIndex &index : log->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
     QStringList lines;
-    for (const QModelIndex &index : log->selectionModel()->selectedIndexes())
-        lines << index.data().toString();
+    for (const int row : rows)
+        lines << model.copyText(row);
     if (!lines.isEmpty())
         QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+}
+
+// Every exchange puts a line in each log, so the logs' rows stand for the same exchanges and
+// one scroll position fits both.
+void frmMain::linkLogScrolling()
+{
+    QScrollBar *commands = InputList->verticalScrollBar();
+    QScrollBar *replies = RespList->verticalScrollBar();
+    connect(commands, &QScrollBar::valueChanged, replies, &QScrollBar::setValue);
+    connect(replies, &QScrollBar::valueChanged, commands, &QScrollBar::setValue);
+    // A range grows before the other's does as lines arrive; the value follows once it can.
+    connect(commands, &QScrollBar::rangeChanged, this,
+            [commands, replies] { replies->setValue(commands->value()); });
+    connect(replies, &QScrollBar::rangeChanged, this,
+            [commands, replies] { commands->setValue(replies->value()); });
 }
 
 void frmMain::frmMain_SaveLogButton_Click()
@@ -965,9 +1134,28 @@ void frmMain::frmMain_SaveLogButton_Click()
 // in step; the saved log says it was not sent.
 void frmMain::logExchange(const Exchange &exchange)
 {
-    m_inputLog->appendCommand(exchange.command, exchange.context);
-    m_respLog->appendReply(exchange.reply, exchange.command, exchange.context, exchange.note);
+    m_inputLog->appendCommand(exchange.command, exchange.context, exchange.msecsSinceEpoch);
+    m_respLog->appendReply(exchange.reply, exchange.command, exchange.context, exchange.note,
+                           exchange.msecsSinceEpoch);
+    m_exchanges->appendExchange(exchange);
     scheduleRefresh();
+}
+
+// A blocked buffer that is reset automatically is one more discard, of its own kind.
+void frmMain::logUnanswered(const Bytes &bytes, const QString &reason)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const DecodeContext context = interpreter().decodeContext();
+    if (reason.startsWith(QLatin1String("reset")))
+        m_exchanges->appendReset(now, bytes, reason, context);
+    else
+        m_exchanges->appendUnanswered(now, bytes, reason, context);
+    countDiscarded(now, bytes.size());
+}
+
+void frmMain::logClient(const QString &text)
+{
+    m_exchanges->appendClient(QDateTime::currentMSecsSinceEpoch(), text);
 }
 
 void frmMain::InputListSelect(quint64 index) { m_inputSelection = index; }
@@ -978,10 +1166,15 @@ void frmMain::SetInputLabel(const QString &text)
     scheduleRefresh();
 }
 
+// The exchange view and the discard marker count from the last Clear, as the saved log does.
 void frmMain::InputListClear()
 {
     m_inputLog->clear();
     m_inputSelection.reset();
+    m_exchanges->clear();
+    m_discardedLots = 0;
+    m_discardedBytes = 0;
+    updateMarkers();
 }
 
 void frmMain::RespListSelect(quint64 index) { m_respSelection = index; }
@@ -1000,8 +1193,20 @@ void frmMain::RespListClear()
 
 void frmMain::SetCommandText(const Bytes &buffer, quint64 droppedBytes)
 {
+    if (m_commandBuffer.empty() && !buffer.empty()) {
+        m_bufferSinceMs = QDateTime::currentMSecsSinceEpoch();
+        m_bufferSinceSteadyMs = m_steadyMs();
+        m_blockedTimer.start(int(blockedAfterMs));
+    }
+    const bool emptied = !m_commandBuffer.empty() && buffer.empty();
     m_commandBuffer = buffer;
     m_droppedBytes = droppedBytes;
+    if (emptied) {
+        m_blockedTimer.stop();
+        updateMarkers();
+    } else if (!BlockedMarker->isHidden()) {
+        updateMarkers(); // the count of bytes
+    }
     scheduleRefresh();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "console/ConsoleSettings.h"
+#include "console/ExchangeModel.h"
+#include "console/ExchangeView.h"
 #include "console/LogView.h"
 #include "console/MountSettingsDialog.h"
 #include "console/MountView.h"
@@ -17,6 +19,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QToolButton;
 class QWidget;
 class QLabel;
 
@@ -75,6 +79,7 @@ public:
     QAction *FullProfileButton = nullptr;
     QAction *MountSettingsButton = nullptr;
     QAction *ShowMountButton = nullptr;
+    QAction *ShowExchangesButton = nullptr;
     // How the line behaves while running: at once or at 9600 bit/s, and the bus's delay.
     QMenu *FaultsMenu = nullptr;
     QAction *FastTimingButton = nullptr;
@@ -99,6 +104,10 @@ public:
     // While the line runs at its real pace: so, and the bus's delay, in the status bar.
     QLabel *LineTimingText = nullptr;
     QLabel *FaultsText = nullptr;
+    // While the command buffer is blocked, and once bytes were discarded since the last Clear:
+    // how many and since when, in the status bar; each opens the exchange view at its rows.
+    QToolButton *BlockedMarker = nullptr;
+    QToolButton *DiscardedMarker = nullptr;
 
     // The program's version text, offered to the other windows.
     QString ProgramVersion;
@@ -111,6 +120,10 @@ public:
     frmAbout *aboutWindow() const { return m_aboutWindow; }
     // The mount view once it has been shown.
     MountView *mountView() const { return m_mountView; }
+    // The exchange view once it has been shown, and the rows it shows, which are gathered while
+    // it is closed too.
+    ExchangeView *exchangeView() const { return m_exchangeView; }
+    ExchangeModel &exchanges() { return *m_exchanges; }
 
     CommandInterpreter &interpreter() { return Comm->interpreter(); }
     LogModel &inputLog() { return *m_inputLog; }
@@ -147,6 +160,16 @@ public:
     void frmMain_SaveLogButton_Click();
     void frmMain_MountSettingsButton_Click();
     void frmMain_ShowMountButton_Click();
+    void frmMain_ShowExchangesButton_Click();
+    // The markers' clicks: the exchange view at the rows since the buffer blocked, or at the
+    // bytes discarded.
+    void showBlockedRows();
+    void showDiscardedRows();
+    // Monotonic milliseconds, for how long the buffer has waited (std::chrono::steady_clock by
+    // default; tests step their own).
+    void setClock(std::function<qint64()> steadyMs);
+    // Shows or hides the markers as the buffer and the discarded bytes now stand.
+    void updateMarkers();
     // Asks for the bus's delay, which the line uses at its real pace.
     void frmMain_BusDelayButton_Click();
     // From the next reply on; shown in the status bar and kept for the next run.
@@ -189,6 +212,9 @@ public:
     void SetCommandText(const Bytes &buffer, quint64 droppedBytes);
     // The version box's text as the bytes of the reply to V.
     Bytes ReadVerText() const;
+    void logUnanswered(const Bytes &bytes, const QString &reason);
+    void logClient(const QString &text);
+    void countDiscarded(qint64 msecsSinceEpoch, std::size_t bytes);
 
 signals:
     // The closing sequence has closed the port and is about to save the settings.
@@ -225,6 +251,8 @@ private:
     void tell(const QString &text);
     void showReferenceWindow(QWidget *window);
     void scheduleRefresh();
+    void linkLogScrolling();
+    ExchangeView *openExchangeView();
 
     LogModel *m_inputLog = nullptr;
     LogModel *m_respLog = nullptr;
@@ -236,6 +264,8 @@ private:
     QPointer<frmRS232> m_cableWindow;
     QPointer<frmAbout> m_aboutWindow;
     QPointer<MountView> m_mountView;
+    ExchangeModel *m_exchanges = nullptr;
+    QPointer<ExchangeView> m_exchangeView;
 
     // What the next refresh shows.
     std::optional<std::uint64_t> m_inputSelection;
@@ -245,6 +275,15 @@ private:
     Bytes m_commandBuffer;
     std::uint64_t m_droppedBytes = 0;
     bool m_connectionShown = false;
+
+    std::function<qint64()> m_steadyMs;
+    // Since the buffer last stopped being empty: the wall clock's time and the steady one's.
+    qint64 m_bufferSinceMs = 0;
+    qint64 m_bufferSinceSteadyMs = 0;
+    QTimer m_blockedTimer; // looks again once the buffer may count as blocked
+    std::uint64_t m_discardedBytes = 0; // since the last Clear
+    int m_discardedLots = 0;
+    qint64 m_discardedSinceMs = 0;
 
     ConnectionBar *m_connectionBar = nullptr;
     TcpEndpoint m_tcpEndpoint;

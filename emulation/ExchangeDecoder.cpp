@@ -854,7 +854,7 @@ std::string ExchangeDecoder::commandProblem(std::string_view bytes) const
     if (form && known->length > 1) {
         std::string problem;
         if (!parsePair(whole, 1, form->digits, form->raDec, problem))
-            return std::string(known->meaning) + ": " + problem;
+            return problem;
         return {};
     }
     if (known->action == PassThrough) {

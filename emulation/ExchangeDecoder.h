@@ -43,8 +43,9 @@ public:
     std::string exchange(std::string_view command, std::string_view reply) const;
     // Bytes that left the buffer without an answer: an unknown command, an incomplete one.
     std::string unanswered(std::string_view bytes) const;
-    // What is wrong with the form of a whole command the hand control knows: a position that is
-    // not hexadecimal digits, a pass-through whose length byte is not the one its device command
+    // What is wrong with the form of a whole command the hand control knows, which it may
+    // acknowledge all the same: a position that is not hexadecimal digits ("'G' at byte 5 is not
+    // a hexadecimal digit"), a pass-through whose length byte is not the one its device command
     // takes. Empty when nothing is, or when the bytes are no whole known command.
     std::string commandProblem(std::string_view bytes) const;
 

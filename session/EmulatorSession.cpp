@@ -238,7 +238,11 @@ void EmulatorSession::onClientLeft()
     qCDebug(lcSession).noquote() << "the client left; the command buffer starts afresh";
     m_pacer.clear();
     m_held.clear();
+    // What it left half-sent goes with it, and is recorded as going.
+    const Bytes unanswered = m_interpreter->CommandBuffer();
     m_interpreter->resetBuffer();
+    if (!unanswered.empty())
+        LogUnanswered(unanswered, "reset as the client left before it was answered");
     emit clientLeft();
 }
 

@@ -397,11 +397,17 @@ void PortChoiceTest::saveLogAs()
     QCOMPARE(window.InputList->model()->index(1, 0).data(Qt::ToolTipRole).toString(),
              QString("set tracking mode 2: equatorial north\nT\\x02"));
 
-    // Copy takes the selected line as the log shows it.
+    // Copy takes the selected line as the log shows it, with its time and meaning.
     window.InputList->setFocus();
     window.InputList->setCurrentIndex(window.InputList->model()->index(1, 0));
     window.CopyLogButton->trigger();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("T\\x02"));
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\t');
+    QCOMPARE(copied.size(), 3);
+    QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}$)")
+                     .match(copied[0])
+                     .hasMatch(),
+             qPrintable(copied[0]));
+    QCOMPARE(copied.mid(1), QStringList({"T\\x02", "set tracking mode 2: equatorial north"}));
 
     // A folder that cannot be written is reported, and nothing else changes.
     tqx::setSaveFileNameSink([](QWidget *, const QString &) { return "/nonexistent/x.txt"; });

@@ -413,6 +413,40 @@ INSTANTIATE_TEST_SUITE_P(
                 UnansweredCase {"nothing", basic, "", "unanswered: nothing"}),
         [](const auto &info) { return info.param.name; });
 
+struct ProblemCase
+{
+    std::string name;
+    DecodeContext context;
+    Bytes command;
+    std::string problem; // empty: well formed
+};
+
+void PrintTo(const ProblemCase &c, std::ostream *os) { *os << c.name; }
+
+class CommandProblem : public testing::TestWithParam<ProblemCase>
+{
+};
+
+// A position the hand control acknowledges though it cannot be read is told apart from a good one.
+TEST_P(CommandProblem, namesWhatIsWrongWithAPosition)
+{
+    const ProblemCase &c = GetParam();
+    EXPECT_EQ(ExchangeDecoder(c.context).commandProblem(c.command), c.problem);
+}
+
+INSTANTIATE_TEST_SUITE_P(Decoder, CommandProblem,
+                         testing::Values(ProblemCase {"goodGoto", full, "R3AAA,0E38", ""},
+                                         ProblemCase {"badHexDigit", full, "R3AAG,0E38",
+                                                      "'G' at byte 5 is not a hexadecimal digit"},
+                                         ProblemCase {"noComma", basic, "R3AAA;0E38",
+                                                      "';' at byte 6 is not a comma"},
+                                         ProblemCase {"badPreciseSync", full, "s0000000x,00000000",
+                                                      "'x' at byte 9 is not a hexadecimal digit"},
+                                         ProblemCase {"incompleteIsNoProblemYet", full, "R3AA", ""},
+                                         ProblemCase {"noPosition", full, "E", ""},
+                                         ProblemCase {"unknownCommand", full, "Xhello", ""}),
+                         [](const auto &info) { return info.param.name; });
+
 struct AngleCase
 {
     std::string name;
