@@ -1,11 +1,13 @@
 #include "app/CommandLine.h"
 
 #include "app/HeadlessEmulator.h"
+#include "app/ScenarioRun.h"
 #include "app/ServiceManager.h"
 #include "app/TerminationSignals.h"
 #include "control/ControlAddress.h"
 #include "control/ControlClient.h"
 #include "generated/ProgramVersion.h"
+#include "scenario/ScenarioReader.h"
 #include "session/PortChoice.h"
 #include "session/ProgramInstance.h"
 #include "settings/SettingsSchema.h"
@@ -82,6 +84,87 @@ void takeSettings(const EmulatorSettings &values, HeadlessOptions &options)
     options.faultSeed = values.faultSeed;
     options.startUtcMs = values.startUtcMs;
     options.timeRate = values.timeRate;
+}
+
+// The scenario's settings, by the option names or keys its file gives them under, over
+// `values`; the settings read last (which depend on the others) after the rest.
+bool applyScenarioSettings(const Scenario &scenario, EmulatorSettings &values)
+{
+    for (const bool last : {false, true}) {
+        for (const auto &[name, text] : scenario.settings) {
+            const Setting *setting = settingWithOption(name);
+            if (!setting)
+                setting = settingWithKey(name);
+            if (!setting || !setting->read || setting->readLast != last)
+                continue;
+            if (const std::optional<SettingProblem> problem = setting->read(values, text)) {
+                usageError(QStringLiteral("%1: %2").arg(
+                        scenario.path, problem->describe(QStringLiteral("emulator.") + name)));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// --scenario FILE and --check-client: a run of the client under test, judged.
+int runScenario(const QCommandLineParser &parser, const EmulatorSettings &defaults)
+{
+    Scenario scenario;
+    if (parser.isSet(QStringLiteral("scenario"))) {
+        auto read = readScenario(parser.value(QStringLiteral("scenario")));
+        if (const auto *error = std::get_if<ScenarioError>(&read)) {
+            usageError(error->describe());
+            return ScenarioRun::UsageError;
+        }
+        scenario = std::get<Scenario>(std::move(read));
+    } else {
+        scenario.path = QStringLiteral("--check-client");
+        scenario.name = QStringLiteral("client checks");
+        scenario.timeLimitMs = 0; // until the client ends, or a signal
+    }
+    EmulatorSettings values = defaults;
+    if (parser.isSet(QStringLiteral("config"))) {
+        if (const std::optional<QString> error
+            = readSettingsFile(parser.value(QStringLiteral("config")), values)) {
+            usageError(*error);
+            return ScenarioRun::UsageError;
+        }
+    }
+    // The scenario's settings, then the command line's, which win: the same scenario can be run
+    // over another port or with another profile.
+    if (!applyScenarioSettings(scenario, values) || !readSettingOptions(parser, values))
+        return ScenarioRun::UsageError;
+    HeadlessOptions options;
+    takeSettings(values, options);
+    options.port = values.headlessPort.isEmpty() ? scenario.port : values.headlessPort;
+    options.logPath = parser.value(QStringLiteral("log"));
+    options.decode = parser.isSet(QStringLiteral("decode"));
+    QString errorText;
+    options.control = ControlAddress::parse(parser.isSet(QStringLiteral("control"))
+                                                    ? parser.value(QStringLiteral("control"))
+                                                    : QStringLiteral("off"),
+                                            &errorText);
+    if (!options.control) {
+        usageError(QStringLiteral("--control: %1").arg(errorText));
+        return ScenarioRun::UsageError;
+    }
+    QStringList client = parser.positionalArguments();
+    if (client.isEmpty())
+        client = scenario.client;
+
+    ScenarioRun run(
+            std::move(scenario), options, client,
+            {parser.value(QStringLiteral("junit")), parser.value(QStringLiteral("report-json"))});
+    TerminationSignals terminations;
+    int exitCode = ScenarioRun::Passed;
+    if (!run.start(&exitCode))
+        return exitCode;
+    QObject::connect(&terminations, &TerminationSignals::terminationRequested, &run,
+                     [&run] { run.stop(QStringLiteral("a signal asked the program to end")); });
+    QObject::connect(&run, &ScenarioRun::finished, &run,
+                     [](int code) { QCoreApplication::exit(code); });
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -234,6 +317,8 @@ int runCommandLine(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
+    if (parser.isSet(QStringLiteral("scenario")) || parser.isSet(QStringLiteral("check-client")))
+        return runScenario(parser, defaults);
     if (!parser.isSet(QStringLiteral("headless"))) {
         // The window keeps its settings in its own menus and dialogs.
         for (const Setting &setting : settingsSchema()) {

@@ -625,6 +625,23 @@ std::vector<Setting> declareSchema()
             }));
     schema.push_back(faultSetting());
     schema.push_back(seedSetting());
+    schema.push_back(programOption(
+            QStringLiteral("scenario"), QStringLiteral("FILE"),
+            fixedHelp("Run the scenario FILE (TOML) against a client: give the client's command "
+                      "after --, with {port} where it takes the port. Exit code 0 when every "
+                      "expectation held and the client checks found nothing, 1 otherwise, 2 for "
+                      "a scenario file that cannot be run.")));
+    schema.push_back(programOption(
+            QStringLiteral("check-client"), {},
+            fixedHelp("Only check how the client behaves on the line (on --port, virtual by "
+                      "default) until it ends, or until SIGINT or SIGTERM without a client "
+                      "command after --; exit code 1 when the checks found something.")));
+    schema.push_back(programOption(QStringLiteral("junit"), QStringLiteral("FILE"),
+                                   fixedHelp("With --scenario or --check-client: write the "
+                                             "results to FILE as JUnit XML.")));
+    schema.push_back(programOption(QStringLiteral("report-json"), QStringLiteral("FILE"),
+                                   fixedHelp("With --scenario or --check-client: write the "
+                                             "results to FILE as JSON.")));
     schema.push_back(startTimeSetting());
     schema.push_back(timeRateSetting());
     schema.push_back(programOption(
