@@ -24,6 +24,10 @@ namespace {
 constexpr int tickMs = 20;
 // How long a client is given to end after it is asked to.
 constexpr int clientEndMs = 2000;
+// A client that waits for each reply reads it whole within milliseconds; bytes still unread this
+// long after the last reply, while the client sends nothing, are bytes it will read as the start
+// of its next reply.
+constexpr qint64 unreadAfterMs = 500;
 
 QByteArray bytesOf(const Bytes &bytes) { return {bytes.data(), qsizetype(bytes.size())}; }
 
@@ -133,7 +137,8 @@ bool ScenarioRun::start(int *exitCode)
     const QString where = tcpPort ? QStringLiteral("%1:%2").arg(host).arg(tcpPort) : link;
     say(QStringLiteral("scenario %1: clients connect at %2")
                 .arg(m_scenario.name.isEmpty() ? m_scenario.path : m_scenario.name, where));
-    // Only a network client's unread replies can be seen, and only from here.
+    // A network client's unread replies as each command comes: one that sends before it has
+    // read the last reply whole.
     session.setWatchingClientReads(tcpPort != 0);
 
     onTick(); // steps at mount time 0 run before the client starts
@@ -184,9 +189,22 @@ void ScenarioRun::onExchange(const Exchange &exchange)
                                               decoder.exchange(exchange.command, exchange.reply)))
             + (exchange.note.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(exchange.note));
     m_checks.exchanged(at, exchange, m_gotoUnderWay);
+    m_lastExchangeMs = at;
+    m_lastCommand = command;
+    m_unreadLooked = false;
     m_gotoUnderWay = gotoUnderWay();
     m_judge.commandSent(at, command, meaning, line);
-    runSteps(m_judge.stepsTriggeredBy(command, meaning));
+    // After the interpreter is done with what arrived: a step that drops the client or resets
+    // the hand control must not pull the command from under it.
+    const std::vector<std::size_t> triggered = m_judge.stepsTriggeredBy(command, meaning);
+    if (!triggered.empty())
+        QMetaObject::invokeMethod(
+                this,
+                [this, triggered] {
+                    if (!m_finished)
+                        runSteps(triggered);
+                },
+                Qt::QueuedConnection);
 }
 
 void ScenarioRun::onUnanswered(const Bytes &bytes, const QString &reason)
@@ -225,6 +243,15 @@ void ScenarioRun::onTick()
     runSteps(m_judge.stepsDue(mountElapsed));
     m_gotoUnderWay = gotoUnderWay();
     m_judge.tick(nowMs());
+    if (!m_unreadLooked && nowMs() - m_lastExchangeMs >= unreadAfterMs) {
+        m_unreadLooked = true;
+        if (const Transport *transport = m_emulator->session().transport()) {
+            if (const std::optional<long long> unread = transport->clientUnreadBytes();
+                unread && *unread > 0)
+                m_checks.repliesLeftUnread(nowMs(), *unread, m_lastCommand,
+                                           nowMs() - m_lastExchangeMs);
+        }
+    }
     const bool judged = !m_scenario.expectations.empty() || !m_scenario.steps.empty();
     if (judged && m_judge.isSettled())
         finish(QStringLiteral("every expectation was decided"));

@@ -78,6 +78,10 @@ private:
     qint64 m_mountStartMs = 0;
     QTimer m_ticker;
     bool m_gotoUnderWay = false;
+    // The line's last exchange, to tell a client that leaves replies unread while it is idle.
+    qint64 m_lastExchangeMs = 0;
+    QByteArray m_lastCommand;
+    bool m_unreadLooked = true;
     bool m_finished = false;
 };
 

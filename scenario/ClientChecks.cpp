@@ -186,6 +186,15 @@ void ClientChecks::exchanged(qint64 atMs, const Exchange &exchange, bool gotoUnd
         m_gotoOwed = false;
 }
 
+void ClientChecks::repliesLeftUnread(qint64 atMs, long long unread, const QByteArray &lastCommand,
+                                     qint64 idleMs)
+{
+    find(shortRead, atMs,
+         QStringLiteral("left %1 bytes of the replies unread for %2 after the reply to `%3`")
+                 .arg(unread)
+                 .arg(seconds(idleMs), shownBytes(lastCommand)));
+}
+
 void ClientChecks::unanswered(qint64 atMs, const QByteArray &bytes, const DecodeContext &context,
                               const QString &reason)
 {
@@ -207,10 +216,13 @@ void ClientChecks::unanswered(qint64 atMs, const QByteArray &bytes, const Decode
                      .arg(reason));
         return;
     }
+    // A whole command of good form that got no reply was the line's doing (a silence, a client
+    // that left before the answer), not the client's.
     const std::string problem = ExchangeDecoder(context).commandProblem(view(bytes));
-    find(problem.empty() ? notACommand : malformed, atMs,
-         QStringLiteral("sent %1, which got no reply: %2")
-                 .arg(shown, problem.empty() ? reason : QString::fromStdString(problem)));
+    if (!problem.empty())
+        find(malformed, atMs,
+             QStringLiteral("sent %1, which got no reply: %2")
+                     .arg(shown, QString::fromStdString(problem)));
 }
 
 void ClientChecks::checkPolling(qint64 atMs, const QByteArray &command)

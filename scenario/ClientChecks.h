@@ -47,6 +47,10 @@ public:
     // Bytes that left the buffer without a reply.
     void unanswered(qint64 atMs, const QByteArray &bytes, const DecodeContext &context,
                     const QString &reason);
+    // The client has left `unread` bytes of the replies unread for `idleMs` since the reply to
+    // `lastCommand` went out, while sending nothing: it reads its replies short.
+    void repliesLeftUnread(qint64 atMs, long long unread, const QByteArray &lastCommand,
+                           qint64 idleMs);
     // A new client starts with nothing owed to it.
     void clientConnected();
 

@@ -92,6 +92,13 @@ void ClientChecksTest::findings_data()
                     answered(QByteArray::fromHex("500210fe00000002"), QByteArray("\x04\x06#", 3)),
                     false);
     }) << "malformed" << 1;
+    QTest::newRow("a whole command the line dropped is not the client's doing")
+            << Script([](ClientChecks &c) {
+                   c.unanswered(0, "e", full(), "silent for 3000 ms (fault)");
+                   c.unanswered(10, "r40000000,00000000", full(),
+                                "reset as the client left before it was answered");
+               })
+            << QString() << 0;
     QTest::newRow("newer firmware's letter to an older one") << Script([](ClientChecks &c) {
         c.unanswered(0, "v", full(), "not a command: discarded without a reply");
     }) << "not-a-command" << 1;
