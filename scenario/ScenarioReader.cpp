@@ -449,6 +449,48 @@ QString firstLine(const char *what)
     return text;
 }
 
+// The parser descends once for each array or inline table it is in; a file nested deeper than
+// any scenario needs is refused before it is parsed, so that no file can exhaust the stack.
+constexpr int maxNesting = 64;
+
+std::optional<Problem> tooDeep(const QByteArray &text)
+{
+    int depth = 0;
+    int line = 1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+        } else if (c == '#') {
+            while (i + 1 < text.size() && text[i + 1] != '\n')
+                ++i;
+        } else if (c == '"' || c == '\'') {
+            // Skips a string, one line or three quotes long, with its escapes.
+            const bool triple = text.mid(i, 3) == QByteArray(3, c);
+            const QByteArray end = triple ? QByteArray(3, c) : QByteArray(1, c);
+            i += end.size();
+            while (i < text.size() && text.mid(i, end.size()) != end) {
+                if (text[i] == '\n') {
+                    ++line;
+                    if (!triple)
+                        break;
+                }
+                i += c == '"' && text[i] == '\\' ? 2 : 1;
+            }
+            i += end.size() - 1;
+        } else if (c == '[' || c == '{') {
+            if (++depth > maxNesting)
+                return Problem {line,
+                                QStringLiteral("lists and tables are nested more than %1 "
+                                               "deep.")
+                                        .arg(maxNesting)};
+        } else if (c == ']' || c == '}') {
+            depth = std::max(depth - 1, 0);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QString ScenarioError::describe() const
@@ -486,6 +528,8 @@ std::variant<Scenario, ScenarioError> readScenario(const QString &path)
 
 std::variant<Scenario, ScenarioError> readScenarioText(const QByteArray &text, const QString &path)
 {
+    if (const std::optional<Problem> problem = tooDeep(text))
+        return ScenarioError {path, problem->line, problem->text};
     try {
         std::istringstream stream(text.toStdString());
         const toml::value root = toml::parse(stream, path.toStdString());

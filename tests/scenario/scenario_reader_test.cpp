@@ -172,6 +172,12 @@ void ScenarioReaderTest::refused_data()
                                                  "needs after";
     QTest::newRow("unknown expectation key") << QByteArray("[[expect]]\nsends = \"e\"\nwithn = 5\n")
                                              << "test.toml:3: expect 1 has no key \"withn\"";
+    QTest::newRow("nested too deep")
+            << QByteArray("name = \"a\"\nx = " + QByteArray(65, '[') + "\n")
+            << "test.toml:2: lists and tables are nested more than 64";
+    QTest::newRow("brackets in strings are not nesting")
+            << QByteArray("name = \"" + QByteArray(80, '[') + "\"\ncolour = 1\n")
+            << "test.toml:2: The scenario has no key \"colour\"";
     QTest::newRow("poll rate zero") << QByteArray("[checks]\nmax_polls_per_second = 0\n")
                                     << "test.toml:2: checks.max_polls_per_second must be more "
                                        "than 0.";
