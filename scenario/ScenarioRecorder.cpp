@@ -485,21 +485,21 @@ QByteArray scenarioText(const std::vector<Happening> &happenings, LogForm form,
 
     QStringList out;
     const QString fileName = QFileInfo(logPath).fileName();
-    out << QStringLiteral("# Recorded from %1 (a %2: %3 exchanges over %4) by")
+    out << QStringLiteral("# Recorded from %1 (a %2: %3 exchanges over %4)")
                     .arg(commentText(logPath), formName(form))
                     .arg(exchanges)
                     .arg(durationText(lengthMs));
+    out << QStringLiteral("# by tqx-orbivo-emulator --record-scenario. Run it against your "
+                          "client with");
+    out << QStringLiteral("#   tqx-orbivo-emulator --scenario THIS-FILE -- my-client --port "
+                          "{port}");
     out << QStringLiteral(
-            "# tqx-orbivo-emulator --record-scenario. Run it against your client with");
-    out << QStringLiteral(
-            "#   tqx-orbivo-emulator --scenario THIS-FILE -- my-client --port {port}");
-    out << QStringLiteral("# Each expectation is what the client did in that run: it sends each "
-                          "command it");
-    out << QStringLiteral("# sent, first, within %1 times the time it took then plus %2 s (the "
-                          "times are")
-                    .arg(margins.factor)
+                   "# One expectation for each command the client sent, in the order sent: each "
+                   "within %1 times")
+                    .arg(margins.factor);
+    out << QStringLiteral("# the time the client took to first send it (since its first "
+                          "command) plus %1 s.")
                     .arg(double(margins.extraMs) / 1000);
-    out << QStringLiteral("# since its first command); repeated polls are one expectation.");
     out << QString();
     out << QStringLiteral("name = %1")
                     .arg(tomlString(QStringLiteral("recorded from %1").arg(fileName)));
@@ -573,7 +573,7 @@ QByteArray scenarioText(const std::vector<Happening> &happenings, LogForm form,
     }
     if (!leavings.isEmpty()) {
         out << QString();
-        out << QStringLiteral("# Not expected, since the emulator did not cause it:");
+        out << QStringLiteral("# Noted, not expected:");
         for (const QString &leaving : std::as_const(leavings))
             out << QStringLiteral("#   %1").arg(leaving);
     }
