@@ -6,6 +6,7 @@
 #include "control/ControlAddress.h"
 #include "control/ControlClient.h"
 #include "generated/ProgramVersion.h"
+#include "scenario/ScenarioRecorder.h"
 #include "session/PortChoice.h"
 #include "session/ProgramInstance.h"
 #include "settings/SettingsSchema.h"
@@ -234,6 +235,9 @@ int runCommandLine(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
+    if (parser.isSet(QStringLiteral("record-scenario")) || parser.isSet(QStringLiteral("output")))
+        return recordScenarioCommand(parser.value(QStringLiteral("record-scenario")),
+                                     parser.value(QStringLiteral("output")));
     if (!parser.isSet(QStringLiteral("headless"))) {
         // The window keeps its settings in its own menus and dialogs.
         for (const Setting &setting : settingsSchema()) {
