@@ -169,6 +169,9 @@ void readTextLine(const QString &line, int number, std::vector<Happening> &out)
             out.push_back(std::move(*event));
         return;
     }
+    // The program's own messages, for a log of standard output and standard error together.
+    if (line.startsWith(QLatin1String("tqx-orbivo-emulator: ")))
+        return;
     if (line.startsWith(QLatin1String("Listening on "))) {
         out.push_back(
                 {Happening::Kind::Listening, out.empty() ? 0 : out.back().ms, number, {}, line});
@@ -261,7 +264,8 @@ LogForm formOf(const QStringList &lines)
             continue;
         if (line.startsWith(QLatin1Char('{')))
             return LogForm::Jsonl;
-        if (line.startsWith(QLatin1String("# ")) || line.startsWith(QLatin1String("Listening on ")))
+        if (line.startsWith(QLatin1String("# ")) || line.startsWith(QLatin1String("Listening on "))
+            || line.startsWith(QLatin1String("tqx-orbivo-emulator: ")))
             continue;
         const QString which = line.section(QLatin1Char('\t'), 1, 1);
         return which == QLatin1String("command") || which == QLatin1String("reply") ? LogForm::Saved

@@ -234,8 +234,9 @@ void ScenarioRecorderTest::recorded_data()
                           "connection dropped\n")
             << QStringList {"the emulator dropped the client at +0.000s"}
             << QStringList {"reconnects_within", "[[step]]"} << 0;
-    QTest::newRow("the mount clock and the port")
-            << QByteArray("Listening on a virtual port: clients open /run/x.pty\n"
+    QTest::newRow("the mount clock and the port, standard error between")
+            << QByteArray("tqx-orbivo-emulator: running on without a control channel\n"
+                          "Listening on a virtual port: clients open /run/x.pty\n"
                           "# 2026-12-09 18:00:00.000 mount clock: 2024-11-12T21:45:30.000Z at "
                           "10 times real time\n"
                           "2026-12-09 18:00:00.100\tV\t\\x04\\x15#\n")
