@@ -12,7 +12,6 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
