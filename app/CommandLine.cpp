@@ -8,6 +8,7 @@
 #include "control/ControlClient.h"
 #include "generated/ProgramVersion.h"
 #include "scenario/ScenarioReader.h"
+#include "scenario/ScenarioRecorder.h"
 #include "session/PortChoice.h"
 #include "session/ProgramInstance.h"
 #include "settings/SettingsSchema.h"
@@ -317,6 +318,9 @@ int runCommandLine(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
+    if (parser.isSet(QStringLiteral("record-scenario")) || parser.isSet(QStringLiteral("output")))
+        return recordScenarioCommand(parser.value(QStringLiteral("record-scenario")),
+                                     parser.value(QStringLiteral("output")));
     if (parser.isSet(QStringLiteral("scenario")) || parser.isSet(QStringLiteral("check-client")))
         return runScenario(parser, defaults);
     if (!parser.isSet(QStringLiteral("headless"))) {

@@ -656,6 +656,14 @@ std::vector<Setting> declareSchema()
             QStringLiteral("config"), QStringLiteral("FILE"),
             fixedHelp("Read the settings from FILE first, in the form the window saves them in "
                       "(a [Defaults] section of key=value lines); options given here win.")));
+    schema.push_back(programOption(
+            QStringLiteral("record-scenario"), QStringLiteral("LOG"),
+            fixedHelp("Write a scenario from LOG (a headless log, text or jsonl, or a log the "
+                      "window saved) whose expectations are what the client did, and end: a good "
+                      "run of a client becomes a regression test for --scenario.")));
+    schema.push_back(programOption(QStringLiteral("output"), QStringLiteral("FILE"),
+                                   fixedHelp("With --record-scenario: write the scenario to FILE "
+                                             "(default: standard output).")));
 
     // The window's own, which the command line has no options for.
     schema.push_back(text(
