@@ -32,6 +32,9 @@ struct FaultySession
     FaultySession(Profile profile, const QStringList &rules, std::uint64_t seed = 1)
     {
         session.setClock([this] { return nowMs; });
+        // The mount stands still: two sessions started a moment apart answer alike.
+        session.mountClock().setUtc(1'731'447'930'000);
+        session.mountClock().pause();
         session.setTransport(transport);
         session.setProfile(profile);
         QObject::connect(&session, &EmulatorSession::exchanged,
