@@ -37,7 +37,10 @@ bool PublishedLink::publish(const QString &target, QString *errorText)
                                  .arg(QFileInfo(first).absolutePath());
         return false;
     }
-    for (int number = 1; number <= maxNames; ++number) {
+    // A named instance is one copy: a second one under the same name is refused rather than
+    // numbered, since its numbered name could be another instance's own.
+    const bool named = !ProgramInstance::name().isEmpty();
+    for (int number = 1; number <= (named ? 1 : maxNames); ++number) {
         const QString link = pathFor(number);
         if (!claim(link))
             continue;
@@ -55,9 +58,12 @@ bool PublishedLink::publish(const QString &target, QString *errorText)
         return true;
     }
     if (errorText)
-        *errorText
-                = QStringLiteral("All %1 link names are in use by running copies of the program.")
-                          .arg(maxNames);
+        *errorText = named ? QStringLiteral("The instance %1 is running already: its link %2 is "
+                                            "held by another copy.")
+                                     .arg(ProgramInstance::name(), first)
+                           : QStringLiteral("All %1 link names are in use by running copies of "
+                                            "the program.")
+                                     .arg(maxNames);
     return false;
 }
 

@@ -8,7 +8,8 @@ namespace tqx {
 // user's runtime folder. Each running copy of the program holds its name with a lock on a file
 // beside the link, so that a second copy publishes a numbered name of its own
 // ("tqx-orbivo-emulator-2.pty") instead of taking the first one's over, each copy removes only
-// its own link, and a link left behind by a copy that was killed is taken over by the next.
+// its own link, and a link left behind by a copy that was killed is taken over by the next. A
+// copy under an instance name (see ProgramInstance) has that one name only.
 class PublishedLink
 {
 public:

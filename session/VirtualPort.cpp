@@ -1,5 +1,7 @@
 #include "session/VirtualPort.h"
 
+#include "session/ProgramInstance.h"
+
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -134,8 +136,15 @@ bool VirtualPort::open(QString *errorText)
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &VirtualPort::onWritable);
 
-    // Without a link the device's own path still works.
-    m_link.publish(m_clientDevice, nullptr);
+    // Without a link the device's own path still works; but a named instance is found by its
+    // link, and without it would answer where nobody looks.
+    QString linkError;
+    if (!m_link.publish(m_clientDevice, &linkError) && !ProgramInstance::name().isEmpty()) {
+        close(nullptr);
+        if (errorText)
+            *errorText = linkError;
+        return false;
+    }
     waitForClient();
     return true;
 #else

@@ -290,6 +290,12 @@ void ServiceTest::namedInstancesSideBySide()
         QVERIFY2(client.isOpen(), qPrintable(link));
         QCOMPARE(client.exchange("E", eReply.size()), eReply);
     }
+    // A second copy of a named instance is refused, not given a numbered name that could be
+    // another instance's own.
+    ChildProcess again;
+    QVERIFY(start(again, {"--headless", "--port", "virtual", "--instance", "a"}));
+    QCOMPARE(again.waitForExit(deadlineMs), 1);
+    QVERIFY2(errors().contains("The instance a is running already"), qPrintable(errors()));
     processes[1].sendSignal(SIGTERM);
     QCOMPARE(processes[1].waitForExit(deadlineMs), 0);
     QVERIFY(!QFile::exists(links[1]));
