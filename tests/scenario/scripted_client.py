@@ -40,8 +40,8 @@ row, default 3, or a connection lost without --reconnect) and 2 for wrong usage.
 To misbehave on purpose, for the checks of a client's behaviour:
     --pipeline    the abort's M goes as "MM" in one write, and each poll sends e and p in one
                   write, without waiting for the reply in between
-    --short-read  reads one byte fewer than each reply and never flushes its input, so that on
-                  TCP every later reply is read one behind
+    --short-read  reads one byte fewer than each reply of two bytes or more and never flushes
+                  its input, so that every later reply is read one behind (or more)
 """
 
 import argparse
@@ -195,8 +195,8 @@ class Client:
 
     # --- the line
 
-    def open(self, deadline_s=10.0):
-        """Opens the line, trying again for a while: a port that was dropped comes back."""
+    def open(self, deadline_s=0.0):
+        """Opens the line, trying again for `deadline_s`: a port that was dropped comes back."""
         end = time.monotonic() + deadline_s
         while True:
             try:
@@ -217,7 +217,7 @@ class Client:
             for attempt in range(5):
                 time.sleep(0.2)
                 try:
-                    self.open()
+                    self.open(deadline_s=10.0)
                     self.say("reconnected to %s" % self.options.port)
                     if self.connected_once:
                         self.connect()
@@ -245,7 +245,9 @@ class Client:
             self.line.flush_input()
         started = time.monotonic()
         self.line.write(command)
-        wanted = reply_length - 1 if self.options.short_read else reply_length
+        # Reading short still waits for a byte of a one-byte reply, so that what shows is the
+        # short read and not a command sent ahead of its reply.
+        wanted = max(1, reply_length - 1) if self.options.short_read else reply_length
         reply = self.line.read(wanted, self.options.timeout)
         if (error_form and not self.options.short_read and len(reply) == wanted
                 and not reply.endswith(b"#")):
@@ -383,15 +385,15 @@ class Client:
     def reconnect(self):
         self.line.close()
         self.say("closed %s" % self.options.port)
-        self.open()
+        self.open(deadline_s=10.0)
         self.say("reconnected to %s" % self.options.port)
         self.connect()
 
     def run(self, actions):
         self.open()
         self.say("opened %s" % self.options.port)
-        for name, arguments in actions:
-            self.say("action: %s" % ":".join([name] + [str(a) for a in arguments]))
+        for text, name, arguments in actions:
+            self.say("action: %s" % text)
             getattr(self, "do_" + name.replace("-", "_"))(*arguments)
         self.line.close()
 
@@ -456,7 +458,7 @@ def parse_actions(text):
             values = [kind(argument) for kind, argument in zip(types, arguments)]
         except ValueError:
             raise ValueError("%r: the arguments must be numbers" % item)
-        actions.append((name, values))
+        actions.append((item, name, values))
     return actions
 
 
