@@ -2,8 +2,9 @@
 """A scripted client of the hand control, for scenario runs and their tests.
 
 It behaves as the first of the clients observed on a real line: 9600 8N1 raw, each command
-waits for its whole reply (read timeout 2 s), the input is flushed before each command, and it
-connects with
+waits for its whole reply (read timeout 2 s), the input is flushed before each command (over
+TCP, which has no flush, whatever is waiting is read and dropped, so that a stray byte costs
+one reply and not every later one), and it connects with
 
     Kx, V, m, P 1 16 254, P 1 17 254, P 1 18 254 (the focuser, absent: its error form is taken),
     t, P 1 16 71, P 1 17 71, h, w, e, p, P 1 18 1, J, P 1 18 44
