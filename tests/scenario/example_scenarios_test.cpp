@@ -481,13 +481,14 @@ void ExampleScenariosTest::scenarioRuns()
 
     const JUnitReport report = readJUnit(fileText(junit));
     QVERIFY2(report.parsed, qPrintable(report.error));
+    // A test case for each expectation, named after it (perhaps with the scenario's name too).
     for (const Expectation &expectation : scenario.expectations)
-        QVERIFY2(report.testcases.contains(expectation.name),
+        QVERIFY2(!report.testcases.filter(expectation.name).isEmpty(),
                  qPrintable(QStringLiteral("no test case \"%1\" among: %2")
                                     .arg(expectation.name, report.testcases.join(", "))));
     if (file == QLatin1String("silence-10s.toml")) {
         // The failure is the one the silence causes, and its report shows the client's timeout.
-        QVERIFY2(report.failed.contains(scenario.expectations.front().name),
+        QVERIFY2(!report.failed.filter(scenario.expectations.front().name).isEmpty(),
                  qPrintable(report.failed.join(", ")));
         const QByteArray xml = fileText(junit);
         QVERIFY2(xml.contains("timeout") || xml.contains("unanswered") || xml.contains("silent"),
