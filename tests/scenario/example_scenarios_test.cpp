@@ -134,8 +134,6 @@ private slots:
     void everyExampleReads();
     void clientActions_data();
     void clientActions();
-    void examplesAgainstTheProgram_data();
-    void examplesAgainstTheProgram();
     void scenarioRuns_data();
     void scenarioRuns();
 
@@ -372,60 +370,6 @@ void ExampleScenariosTest::clientActions()
              qPrintable(onTheWire + " in:\n" + excerpt(exchanges)));
 }
 
-void ExampleScenariosTest::examplesAgainstTheProgram_data()
-{
-    QTest::addColumn<QString>("file");
-    for (const QString &file : exampleFiles())
-        QTest::newRow(qPrintable(file)) << file;
-}
-
-// Until the program runs scenarios, each example's client runs against the program started with
-// the example's settings, its timed faults turned into faults that begin as late: the client
-// survives each fault but the 10 s silence. Steps of other kinds (a drop, a change of the
-// mount) are left out; the scenario runs below cover them.
-void ExampleScenariosTest::examplesAgainstTheProgram()
-{
-    QFETCH(QString, file);
-    if (runnerExists())
-        QSKIP("the program runs scenarios: scenarioRuns runs the examples whole");
-    const Scenario scenario = readExample(file);
-    QVERIFY(!scenario.expectations.empty());
-    QStringList options;
-    double timeRate = 1;
-    for (const auto &[option, value] : scenario.settings) {
-        if (option == QLatin1String("time-rate"))
-            timeRate = value.toDouble();
-        options << "--" + option << value;
-    }
-    for (const ScenarioStep &step : scenario.steps) {
-        const QString rule = step.request.value(QStringLiteral("add")).toString();
-        if (step.request.value(QStringLiteral("request")).toString() != QLatin1String("fault")
-            || rule.isEmpty() || !step.atMountMs)
-            continue;
-        const qint64 afterMs = timeRate > 0 ? qint64(double(*step.atMountMs) / timeRate) : 0;
-        options << QStringLiteral("--fault")
-                << QStringLiteral("%1%2after=%3ms")
-                           .arg(rule,
-                                rule.contains('@') ? QStringLiteral(",") : QStringLiteral("@"))
-                           .arg(afterMs);
-    }
-    QString port;
-    startEmulator(scenario.port.startsWith(QLatin1String("tcp:")), options, port);
-    if (QTest::currentTestFailed())
-        return;
-    int exitCode = -1;
-    QByteArray output;
-    runClient(port, clientArguments(scenario), exitCode, output);
-    if (QTest::currentTestFailed())
-        return;
-    stopEmulator();
-    const bool survives = file != QLatin1String("silence-10s.toml");
-    QVERIFY2(exitCode == (survives ? 0 : 1), qPrintable(excerpt(output)));
-    if (!survives)
-        QVERIFY2(output.contains("timeout: ") && output.contains("gave up: 3 timeouts in a row"),
-                 qPrintable(excerpt(output)));
-}
-
 void ExampleScenariosTest::scenarioRuns_data()
 {
     QTest::addColumn<QString>("file");
@@ -443,8 +387,7 @@ void ExampleScenariosTest::scenarioRuns()
 {
     QFETCH(QString, file);
     QFETCH(QString, port);
-    if (!runnerExists())
-        QSKIP("the program does not run scenarios (--help names no --scenario)");
+    QVERIFY2(runnerExists(), "the program runs scenarios (--help names --scenario)");
     const Scenario scenario = readExample(file);
     QVERIFY(!scenario.expectations.empty());
 
