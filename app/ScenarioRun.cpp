@@ -194,17 +194,14 @@ void ScenarioRun::onExchange(const Exchange &exchange)
     m_unreadLooked = false;
     m_gotoUnderWay = gotoUnderWay();
     m_judge.commandSent(at, command, meaning, line);
-    // After the interpreter is done with what arrived: a step that drops the client or resets
-    // the hand control must not pull the command from under it.
+    // Once the interpreter is done with what arrived, before the client's next bytes: a step
+    // that drops the client or resets the hand control must not pull the command from under it.
     const std::vector<std::size_t> triggered = m_judge.stepsTriggeredBy(command, meaning);
     if (!triggered.empty())
-        QMetaObject::invokeMethod(
-                this,
-                [this, triggered] {
-                    if (!m_finished)
-                        runSteps(triggered);
-                },
-                Qt::QueuedConnection);
+        m_emulator->session().afterAnswering([this, triggered] {
+            if (!m_finished)
+                runSteps(triggered);
+        });
 }
 
 void ScenarioRun::onUnanswered(const Bytes &bytes, const QString &reason)

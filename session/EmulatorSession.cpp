@@ -207,6 +207,16 @@ void EmulatorSession::onReadyRead()
     m_interpreter->frmMain_Comm_OnComm();
     m_event = 0;
     carryOut(std::exchange(m_linePlan, {}));
+    for (const std::function<void()> &change : std::exchange(m_afterAnswering, {}))
+        change();
+}
+
+void EmulatorSession::afterAnswering(std::function<void()> change)
+{
+    if (m_event == 0)
+        change();
+    else
+        m_afterAnswering.push_back(std::move(change));
 }
 
 // What a fault does to the line once the replies to what arrived have been dealt with.

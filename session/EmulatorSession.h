@@ -87,6 +87,11 @@ public:
     // A buffer blocked this long is reset and the reset logged; 0 never.
     void setAutoResetAfter(std::int64_t ms) { m_interpreter->setAutoResetAfter(ms); }
 
+    // Runs `change` once the session has answered what arrived, before anything more is read:
+    // at once when it is not answering. A change made while the interpreter answers (from a
+    // handler of `exchanged`) must not pull the command from under it: a drop, a restart.
+    void afterAnswering(std::function<void()> change);
+
     // Drops the client's connection as a pulled cable would, with the replies still on their
     // way to it: false when there is none to drop (no client, or a serial port, which has no
     // connection of its own).
@@ -222,8 +227,9 @@ private:
     FaultStage *m_faults = nullptr; // owned by the chain
     std::function<qint64()> m_steadyMs;
     // What the stages planned for the line beyond the reply, carried out once the interpreter
-    // has finished with what arrived.
+    // has finished with what arrived, and then the changes that waited for it.
     ReplyPlan m_linePlan;
+    std::vector<std::function<void()>> m_afterAnswering;
     qint64 m_silentUntilMs = 0;
     QString m_silenceReason; // why commands are dropped until then
     // Replies, or their pieces, that a stage holds back, in the order they go out.
