@@ -439,14 +439,27 @@ Scenario scenarioOf(const toml::value &root, const QString &path)
     return scenario;
 }
 
-// toml11 words its syntax errors over several lines, with the text around them; the first line
-// says what is wrong.
+// toml11 words its syntax errors over several lines, with the text around them: what is wrong
+// is on the first line, or, when that names only the parser's routine, after the caret that
+// points into the text ("^--- the next token is not a boolean").
 QString firstLine(const char *what)
 {
-    QString text = QString::fromUtf8(what).section(QLatin1Char('\n'), 0, 0).trimmed();
-    text.remove(QRegularExpression(QStringLiteral("^\\[error\\]\\s*")));
-    text.remove(QRegularExpression(QStringLiteral("^toml::[a-z_:]+:\\s*")));
-    return text;
+    QString found;
+    for (QString line : QString::fromUtf8(what).split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        line.remove(QRegularExpression(QStringLiteral("^\\[error\\]\\s*")));
+        line.remove(QRegularExpression(QStringLiteral("^toml::[a-z_:]+:\\s*")));
+        if (line.contains(QLatin1Char('^')))
+            line = line.section(QRegularExpression(QStringLiteral("\\^-*\\s*")), 1).trimmed();
+        else if (line.startsWith(QLatin1String("-->")) || line.startsWith(QLatin1Char('|'))
+                 || QRegularExpression(QStringLiteral("^\\d+\\s*\\|")).match(line).hasMatch())
+            continue;
+        if (!line.isEmpty()) {
+            found = line;
+            break;
+        }
+    }
+    return found.isEmpty() ? QStringLiteral("this is not TOML.") : found;
 }
 
 // The parser descends once for each array or inline table it is in; a file nested deeper than

@@ -172,6 +172,9 @@ void ScenarioReaderTest::refused_data()
                                                  "needs after";
     QTest::newRow("unknown expectation key") << QByteArray("[[expect]]\nsends = \"e\"\nwithn = 5\n")
                                              << "test.toml:3: expect 1 has no key \"withn\"";
+    QTest::newRow("what is wrong where the parser points")
+            << QByteArray("[[step]]\nwhen = { meaning =thin = 5\n")
+            << "test.toml:2: the next token is not a boolean";
     QTest::newRow("nested too deep")
             << QByteArray("name = \"a\"\nx = " + QByteArray(65, '[') + "\n")
             << "test.toml:2: lists and tables are nested more than 64";
