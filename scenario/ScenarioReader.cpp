@@ -550,7 +550,11 @@ std::variant<Scenario, ScenarioError> readScenarioText(const QByteArray &text, c
     } catch (const Problem &problem) {
         return ScenarioError {path, problem.line, problem.text};
     } catch (const toml::exception &error) {
-        return ScenarioError {path, int(error.location().line()), firstLine(error.what())};
+        // The parser may place an error at the end of the file, past its last line, or count
+        // lines its own way; the message names a line of the file as an editor shows them.
+        const int lines = int(text.count('\n')) + 1;
+        const int line = std::clamp(int(error.location().line()), 1, lines);
+        return ScenarioError {path, line, firstLine(error.what())};
     } catch (const std::exception &error) {
         return ScenarioError {path, 0, firstLine(error.what())};
     }
