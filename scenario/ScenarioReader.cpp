@@ -504,6 +504,42 @@ std::optional<Problem> tooDeep(const QByteArray &text)
     return std::nullopt;
 }
 
+// TOML files are UTF-8, and the parser trusts that too far: an invalid sequence inside some
+// strings sends it reading past the end of the text. So the text is checked first.
+std::optional<Problem> notUtf8(const QByteArray &text)
+{
+    int line = 1;
+    for (qsizetype i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n')
+            ++line;
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
+        const int length = byte >= 0xC2 && byte <= 0xDF ? 2
+                : byte >= 0xE0 && byte <= 0xEF          ? 3
+                : byte >= 0xF0 && byte <= 0xF4          ? 4
+                                                        : 0;
+        bool valid = length > 0 && i + length <= text.size();
+        for (int k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        if (valid && length >= 3) {
+            // Neither overlong forms nor surrogates nor beyond U+10FFFF.
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            valid = !(byte == 0xE0 && second < 0xA0) && !(byte == 0xED && second > 0x9F)
+                    && !(byte == 0xF0 && second < 0x90) && !(byte == 0xF4 && second > 0x8F);
+        }
+        if (!valid)
+            return Problem {line,
+                            QStringLiteral("the file is not UTF-8, as TOML files are: the "
+                                           "byte 0x%1 begins no character.")
+                                    .arg(byte, 2, 16, QLatin1Char('0'))};
+        i += length;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QString ScenarioError::describe() const
@@ -541,6 +577,8 @@ std::variant<Scenario, ScenarioError> readScenario(const QString &path)
 
 std::variant<Scenario, ScenarioError> readScenarioText(const QByteArray &text, const QString &path)
 {
+    if (const std::optional<Problem> problem = notUtf8(text))
+        return ScenarioError {path, problem->line, problem->text};
     if (const std::optional<Problem> problem = tooDeep(text))
         return ScenarioError {path, problem->line, problem->text};
     try {

@@ -175,6 +175,12 @@ void ScenarioReaderTest::refused_data()
     QTest::newRow("what is wrong where the parser points")
             << QByteArray("[[step]]\nwhen = { meaning =thin = 5\n")
             << "test.toml:2: the next token is not a boolean";
+    QTest::newRow("not UTF-8") << QByteArray("name = \"a\"\nclient = ['''x\xee y''']\n")
+                               << "test.toml:2: the file is not UTF-8, as TOML files are: the "
+                                  "byte 0xee begins no character.";
+    QTest::newRow("UTF-8 is taken")
+            << QByteArray("name = \"B\xc3\xa9telgeuse \xe2\x86\x92\"\ncolour = 1\n")
+            << "test.toml:2: The scenario has no key \"colour\"";
     QTest::newRow("nested too deep")
             << QByteArray("name = \"a\"\nx = " + QByteArray(65, '[') + "\n")
             << "test.toml:2: lists and tables are nested more than 64";
