@@ -11,6 +11,8 @@
 //
 //   bench_control [state|subscriber|goto|all] [program=the build's tqx-orbivo-emulator]
 
+#include "BenchProcess.h"
+
 #include "RoundTrip.h"
 
 #include <atomic>
@@ -46,13 +48,8 @@ using roundtrip::Clock;
     std::exit(1);
 }
 
-void pinToCore(pid_t pid, int core)
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(core, &set);
-    sched_setaffinity(pid, sizeof set, &set); // a machine with one core runs both on it
-}
+using benchprocess::pinToCore;
+using benchprocess::readFully;
 
 struct Program
 {
@@ -118,21 +115,6 @@ int openSerial(const std::string &path)
     ::cfmakeraw(&settings);
     ::tcsetattr(fd, TCSANOW, &settings);
     return fd;
-}
-
-bool readFully(int fd, char *buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        pollfd ready {fd, POLLIN, 0};
-        if (::poll(&ready, 1, 10000) <= 0)
-            return false;
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string exchange(int fd, const std::string &command, std::size_t replyLength)

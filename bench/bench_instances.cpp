@@ -9,6 +9,8 @@
 //
 //   bench_instances [instances=50] [polls=2000] [program=the build's tqx-orbivo-emulator]
 
+#include "BenchProcess.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -46,13 +48,7 @@ constexpr int waitMs = 10000;
     std::exit(1);
 }
 
-void pinToCore(pid_t pid, int core)
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(core, &set);
-    sched_setaffinity(pid, sizeof set, &set); // a machine with one core runs both on it
-}
+using benchprocess::pinToCore;
 
 // A "Name: N kB" line of a file under /proc/PID.
 long long procKiB(pid_t pid, const char *file, const char *name)

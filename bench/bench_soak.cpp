@@ -6,6 +6,8 @@
 //
 //   bench_soak [exchanges=10000000] [program=the build's tqx-orbivo-emulator] [tcp|virtual|both]
 
+#include "BenchProcess.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -40,13 +42,8 @@ constexpr long long sampleEvery = 1'000'000;
     std::exit(1);
 }
 
-void pinToCore(pid_t pid, int core)
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(core, &set);
-    sched_setaffinity(pid, sizeof set, &set); // a machine with one core runs both on it
-}
+using benchprocess::pinToCore;
+using benchprocess::readFully;
 
 long long residentKiB(pid_t pid)
 {
@@ -111,21 +108,6 @@ void stop(Program &program)
     ::kill(program.pid, SIGTERM);
     int status = 0;
     ::waitpid(program.pid, &status, 0);
-}
-
-bool readFully(int fd, char *buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        pollfd ready {fd, POLLIN, 0};
-        if (::poll(&ready, 1, 10000) <= 0)
-            return false;
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 bool writeFully(int fd, const char *bytes, std::size_t size)
