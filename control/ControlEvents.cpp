@@ -83,7 +83,7 @@ ControlEvents::ControlEvents(EmulatorSession &session, QObject *parent)
     connect(&session, &EmulatorSession::exchanged, this, [this](const Exchange &exchange) {
         if (!m_active)
             return;
-        emit event(QStringLiteral("exchange"), exchangeLine(exchange));
+        emit eventReady(QStringLiteral("exchange"), exchangeLine(exchange));
         if (!exchange.note.isEmpty())
             emitEvent(faultEvent(exchange));
         checkSlew();
@@ -189,8 +189,8 @@ QJsonObject ControlEvents::lostEvent(quint64 count)
 
 void ControlEvents::emitEvent(const QJsonObject &object)
 {
-    emit event(object.value(QStringLiteral("event")).toString(),
-               QJsonDocument(object).toJson(QJsonDocument::Compact));
+    emit eventReady(object.value(QStringLiteral("event")).toString(),
+                    QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 // Called after each exchange and when the timer wakes: a goto is cheap to look for, and its

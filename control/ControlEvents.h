@@ -42,7 +42,7 @@ public:
 
 signals:
     // One event line, without its newline.
-    void event(const QString &kind, const QByteArray &line);
+    void eventReady(const QString &kind, const QByteArray &line);
 
 private:
     void emitEvent(const QJsonObject &object);

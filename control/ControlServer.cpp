@@ -62,7 +62,7 @@ ControlServer::ControlServer(EmulatorSession &session, QObject *parent)
     , m_events(new ControlEvents(session, this))
 {
     connect(m_handler, &ControlHandler::subscriptionChanged, this, &ControlServer::updateActive);
-    connect(m_events, &ControlEvents::event, this, &ControlServer::onEvent);
+    connect(m_events, &ControlEvents::eventReady, this, &ControlServer::onEvent);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(eventBatchMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &ControlServer::flushEvents);
