@@ -147,13 +147,33 @@ QString rowText(const MountReport &report, const char *label)
     return {};
 }
 
+// Each motor turning at a set rate, by the name of its axis, in degrees a second toward larger
+// motor positions (see the motor axes in the README).
+QJsonObject motorRates(const MountPosition &mount)
+{
+    const bool equatorial = mount.configuration().equatorial;
+    const std::pair<MountPosition::Axis, QString> axes[]
+            = {{MountPosition::Axis::Azimuth,
+                equatorial ? QStringLiteral("ra") : QStringLiteral("azimuth")},
+               {MountPosition::Axis::Altitude,
+                equatorial ? QStringLiteral("dec") : QStringLiteral("altitude")}};
+    QJsonObject rates;
+    for (const auto &[axis, name] : axes) {
+        if (const std::optional<double> rate = mount.axisRate(axis))
+            rates.insert(name,
+                         QJsonObject {{QStringLiteral("degrees_per_second"), degreesOf(*rate)}});
+    }
+    return rates;
+}
+
 QJsonObject motionOf(const MountPosition &mount, const MountClock &clock, qint64 utcMs)
 {
     const std::optional<MountPosition::GotoProgress> progress = mount.gotoProgress(2);
     if (!progress) {
         if (mount.isSlewing())
             return {{QStringLiteral("state"), QStringLiteral("moving")},
-                    {QStringLiteral("description"), QStringLiteral("moving at a set rate")}};
+                    {QStringLiteral("description"), QStringLiteral("moving at a set rate")},
+                    {QStringLiteral("rates"), motorRates(mount)}};
         return {{QStringLiteral("state"), QStringLiteral("at rest")},
                 {QStringLiteral("tracking"), mount.isTracking()}};
     }

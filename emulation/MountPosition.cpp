@@ -625,6 +625,17 @@ bool MountPosition::isSlewing() const
     });
 }
 
+std::optional<double> MountPosition::axisRate(Axis axis) const
+{
+    const State state = stateAt(now());
+    const std::size_t index = indexOf(axis);
+    const AxisMotion &motion = state.axes[index];
+    if (motion.kind() != AxisMotion::Kind::Rate)
+        return std::nullopt;
+    // The sense is +1 or -1, its own inverse.
+    return (motion.steadyRate() - driftIn(state.frame, index)) * motorSense(index);
+}
+
 bool MountPosition::isAxisGotoDone(Axis axis) const
 {
     const Instant instant = now();

@@ -128,6 +128,9 @@ public:
     // the motor axes in the README).
     void slewAxis(Axis axis, double radiansPerSecond);
     bool isAxisGotoDone(Axis axis) const;
+    // The rate the motor turns at while the axis moves at a set rate, as slewAxis was given it;
+    // nothing while it does anything else.
+    std::optional<double> axisRate(Axis axis) const;
 
     // A guide pulse: the motor turns by percent/100 of the sidereal rate for the duration, on top
     // of whatever it does; a new pulse on the axis replaces a running one, and a goto, "M" or a

@@ -91,6 +91,8 @@ private slots:
     void badRequests_data();
     void badRequests();
     void slewShowsTargetAndTimeToGo();
+    void movingShowsEachMotorsRate_data();
+    void movingShowsEachMotorsRate();
     void eventsSayWhatHappened();
     void addresses_data();
     void addresses();
@@ -379,6 +381,57 @@ void ControlHandlerTest::slewShowsTargetAndTimeToGo()
     state = fixture.ask(R"({"request":"state"})");
     QVERIFY2(holds(state, R"(motion.state="at rest")", &why), qPrintable(why));
     QVERIFY2(holds(state, "pointing.horizon.az_degrees=90", &why), qPrintable(why));
+}
+
+void ControlHandlerTest::movingShowsEachMotorsRate_data()
+{
+    QTest::addColumn<QByteArray>("model");
+    QTest::addColumn<int>("trackingMode");
+    QTest::addColumn<QList<double>>("degreesPerSecond"); // first motor, second; 0 stands still
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("absent");
+
+    QTest::newRow("equatorial, right ascension only")
+            << QByteArray("5") << 0 << QList<double> {0.5, 0}
+            << QStringList {R"(motion.state="moving")", "motion.rates.ra.degrees_per_second=0.5"}
+            << QString("motion.rates.dec");
+    // The tracking drift is the mount's, not the motor's rate.
+    QTest::newRow("equatorial, tracking, both motors")
+            << QByteArray("5") << 2 << QList<double> {-2, 0.25}
+            << QStringList {"motion.rates.ra.degrees_per_second=-2",
+                            "motion.rates.dec.degrees_per_second=0.25"}
+            << QString("motion.rates.azimuth");
+    QTest::newRow("alt-azimuth, altitude only")
+            << QByteArray("3") << 1 << QList<double> {0, -1.5}
+            << QStringList {"motion.rates.altitude.degrees_per_second=-1.5"}
+            << QString("motion.rates.azimuth");
+}
+
+void ControlHandlerTest::movingShowsEachMotorsRate()
+{
+    QFETCH(QByteArray, model);
+    QFETCH(int, trackingMode);
+    QFETCH(QList<double>, degreesPerSecond);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, absent);
+
+    Fixture fixture;
+    const QByteArray setModel = R"({"request":"set","settings":{"model":)" + model + "}}";
+    QVERIFY(fixture.ask(setModel).value("ok").toBool());
+    MountPosition &mount = fixture.session.interpreter().handControl().mount();
+    mount.setTrackingMode(std::uint8_t(trackingMode));
+    const MountPosition::Axis axes[]
+            = {MountPosition::Axis::Azimuth, MountPosition::Axis::Altitude};
+    for (int i = 0; i < 2; ++i) {
+        if (degreesPerSecond[i] != 0)
+            mount.slewAxis(axes[i], degreesPerSecond[i] * M_PI / 180);
+    }
+    const QJsonObject state = fixture.ask(R"({"request":"state"})");
+    for (const QString &expectation : expected) {
+        QString why;
+        QVERIFY2(holds(state, expectation, &why), qPrintable(why));
+    }
+    QVERIFY2(at(state, absent).isUndefined(), qPrintable(absent));
 }
 
 void ControlHandlerTest::eventsSayWhatHappened()
