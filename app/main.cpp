@@ -36,6 +36,12 @@ int main(int argc, char *argv[])
     if (!control.listen(tqx::ControlAddress::defaultLocal(), &controlError))
         std::fprintf(stderr, "tqx-orbivo-emulator: no control channel: %s\n",
                      qPrintable(controlError));
+    // What a control client changes, the window shows, so that its menus and its next change
+    // start from what is in force.
+    QObject::connect(&control.handler(), &tqx::ControlHandler::settingsChanged, &console,
+                     &tqx::frmMain::followSessionSettings);
+    QObject::connect(&control.handler(), &tqx::ControlHandler::faultsChanged, &console,
+                     &tqx::frmMain::followSessionFaults);
     if (request.port)
         console.selectPort(*request.port);
     if (request.start)

@@ -11,6 +11,7 @@
 #include "reference/frmRS232.h"
 #include "reference/frmTQXcommands.h"
 #include "session/DisplayText.h"
+#include "session/FaultStage.h"
 #include "widgets/MessageBox.h"
 #include "widgets/ScreenUnits.h"
 
@@ -31,6 +32,7 @@
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -678,10 +680,66 @@ void frmMain::chooseProfile(Profile profile)
     (profile == Profile::Full ? FullProfileButton : BasicProfileButton)->setChecked(true);
     Comm->setProfile(profile);
     applyMountSettings();
+    showVersionBox(profile);
+}
+
+void frmMain::showVersionBox(Profile profile)
+{
     VerText->setText(profile == Profile::Full ? m_fullVersion : m_basicVersion);
     VerText->setToolTip(profile == Profile::Full
                                 ? QStringLiteral("The firmware version, such as 4.21 or 4.39.07")
                                 : QString());
+}
+
+void frmMain::followSessionSettings()
+{
+    const Profile profile = Comm->profile();
+    m_mount.handControl = interpreter().handControlSettings();
+    m_mount.autoResetMs = int(interpreter().autoResetAfter());
+    m_fullVersion = QString::fromStdString(m_mount.handControl.version);
+    const Bytes reply = Comm->versionReply();
+    m_basicVersion = QString::fromLatin1(reply.data(), qsizetype(reply.size()));
+    (profile == Profile::Full ? FullProfileButton : BasicProfileButton)->setChecked(true);
+    {
+        // The session has these already; the box only shows them.
+        const QSignalBlocker blocker(VerText);
+        showVersionBox(profile);
+    }
+    (Comm->lineTiming() == LineTiming::Real ? RealTimingButton : FastTimingButton)
+            ->setChecked(true);
+    updateStatusBar();
+}
+
+void frmMain::followSessionFaults()
+{
+    std::vector<AddedFault> kept;
+    if (const FaultStage *faults = Comm->faults()) {
+        m_faultSeed = faults->seed();
+        for (const FaultRule &rule : faults->rules()) {
+            const auto here
+                    = std::find_if(m_faults.begin(), m_faults.end(), [&](const AddedFault &fault) {
+                          return fault.entry && fault.entry->isChecked()
+                                  && fault.rule.text == rule.text;
+                      });
+            if (here != m_faults.end()) {
+                kept.push_back(*here);
+                here->entry = nullptr;
+                continue;
+            }
+            kept.push_back({rule, addFaultEntry(rule.text)});
+        }
+    }
+    for (AddedFault &fault : m_faults) {
+        if (!fault.entry)
+            continue;
+        if (fault.entry->isChecked())
+            delete fault.entry; // taken away by the other view
+        else
+            kept.push_back(fault);
+    }
+    m_faults = std::move(kept);
+    RemoveFaultsButton->setEnabled(!m_faults.empty());
+    updateStatusBar();
 }
 
 void frmMain::onVersionTextChanged()
@@ -902,14 +960,20 @@ bool frmMain::addFault(const QString &text, QString *errorText)
     std::optional<FaultRule> rule = FaultRule::parse(text.trimmed(), errorText);
     if (!rule)
         return false;
-    QAction *entry = FaultsMenu->addAction(rule->text);
+    QAction *entry = addFaultEntry(rule->text);
+    m_faults.push_back({std::move(*rule), entry});
+    applyFaults();
+    return true;
+}
+
+QAction *frmMain::addFaultEntry(const QString &text)
+{
+    QAction *entry = FaultsMenu->addAction(text);
     entry->setCheckable(true);
     entry->setChecked(true);
     entry->setToolTip(QStringLiteral("Switch this fault off or on"));
     connect(entry, &QAction::toggled, this, &frmMain::applyFaults);
-    m_faults.push_back({std::move(*rule), entry});
-    applyFaults();
-    return true;
+    return entry;
 }
 
 void frmMain::removeFaults()

@@ -185,6 +185,12 @@ public:
     QStringList activeFaults() const;
     // The command set, from the next command on; the version box shows the profile's version.
     void chooseProfile(Profile profile);
+    // Another view of the session (the control channel) changed these: the window shows them and
+    // keeps them as its own, as if the user had chosen them here.
+    void followSessionSettings();
+    // The faults in force as the session has them now: each is a switched-on entry, and the
+    // rules switched off here stay, off.
+    void followSessionFaults();
 
     // The rules the user added, in the order added, each with its entry in the Faults menu.
     struct AddedFault
@@ -196,6 +202,9 @@ public:
     // Drawn once, so that switching rules on and off does not change the others' choices.
     std::uint64_t m_faultSeed = 0;
     void applyFaults();
+    // A switched-on entry in the Faults menu.
+    QAction *addFaultEntry(const QString &text);
+    void showVersionBox(Profile profile);
 
     // Every exchange since the last Clear, with its time.
     ExchangeJournal &journal() { return *Comm->journal(); }

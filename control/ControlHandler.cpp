@@ -374,6 +374,7 @@ void ControlHandler::applySettings(const EmulatorSettings &values)
     m_session.setLineTiming(values.lineTiming);
     m_session.setBusDelay(std::chrono::milliseconds(values.busDelayMs));
     m_session.setProfile(values.profile);
+    emit settingsChanged();
 }
 
 QStringList ControlHandler::faultTexts() const

@@ -70,6 +70,8 @@ public:
 signals:
     // The faults in force changed through the channel (their rule texts).
     void faultsChanged(const QStringList &rules);
+    // The profile or settings changed through the channel, for the window to show.
+    void settingsChanged();
     // A subscription began or ended, or changed its kinds.
     void subscriptionChanged();
 
