@@ -359,9 +359,23 @@ void EmulatorSession::sendHeldReplies()
     while (!m_held.empty() && m_held.front().dueMs <= nowMs) {
         const QByteArray bytes = std::move(m_held.front().bytes);
         m_held.pop_front();
-        if (!m_transport || !m_transport->canDeliver()
-            || !deliver(bytes, std::chrono::milliseconds(0)))
+        if (!m_transport || !m_transport->canDeliver()) {
+            m_held.clear(); // the client has gone, and its replies with it
+            break;
+        }
+        if (!deliver(bytes, std::chrono::milliseconds(0))) {
+            qsizetype dropped = bytes.size();
+            for (const HeldPiece &held : m_held)
+                dropped += held.bytes.size();
             m_held.clear();
+            // A failed write has closed the port and said why; what is left is the bound.
+            if (m_transport && m_transport->isOpen())
+                emit clientNotice(QStringLiteral("%1 bytes of delayed replies were not sent: the "
+                                                 "client sends commands faster than the line "
+                                                 "carries their replies")
+                                          .arg(dropped));
+            break;
+        }
     }
     if (m_held.empty())
         m_heldTimer.stop();

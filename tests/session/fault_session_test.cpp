@@ -97,6 +97,7 @@ private slots:
     void powerCycleForgetsTheFullProfilesSite();
     void droppingTheClientAsksTheTransport();
     void removingTheFaultsLeavesRepliesAlone();
+    void delayedRepliesBeyondTheLinesBoundAreReported();
 };
 
 void FaultSessionTest::effectsAndConditions_data()
@@ -292,6 +293,36 @@ void FaultSessionTest::removingTheFaultsLeavesRepliesAlone()
     QVERIFY(faulty.session.replyChain().isEmpty());
     faulty.take("Kx");
     QCOMPARE(faulty.transport->written, QByteArray("x#"));
+}
+
+// Delayed replies that meet a paced line already as far behind as it may fall: they are not
+// sent, and the client's notice says how many bytes went, rather than nothing at all.
+void FaultSessionTest::delayedRepliesBeyondTheLinesBoundAreReported()
+{
+    FaultySession faulty(Profile::Basic, {"delay:100"});
+    faulty.session.setLineTiming(tqx::LineTiming::Real);
+    // The line's clock never moves, so nothing leaves its queue.
+    faulty.session.pacer().setClock([] { return std::chrono::nanoseconds(0); });
+    QStringList notices;
+    QObject::connect(&faulty.session, &EmulatorSession::clientNotice,
+                     [&](const QString &text) { notices << text; });
+    const int fitting = int(EmulatorSession::maxPacedBytes / 2);
+    const int beyond = 50;
+    for (int i = 0; i < fitting + beyond; ++i)
+        faulty.take("Ka");
+    QVERIFY(notices.isEmpty());
+    faulty.take("+100");
+
+    QCOMPARE(faulty.session.pacer().pendingBytes(), EmulatorSession::maxPacedBytes);
+    QCOMPARE(notices.size(), 1);
+    QVERIFY2(notices.front().startsWith(QString::number(2 * beyond)
+                                        + " bytes of delayed replies "
+                                          "were not sent"),
+             qPrintable(notices.front()));
+    // Nothing is left to send later, out of its order.
+    faulty.take("+100");
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(faulty.session.pacer().pendingBytes(), EmulatorSession::maxPacedBytes);
 }
 
 QTEST_GUILESS_MAIN(FaultSessionTest)
