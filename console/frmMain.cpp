@@ -487,6 +487,9 @@ void frmMain::selectSavedPort(const ConsoleSettingsValues &values)
 {
     if (values.portName.isEmpty()) {
         ComCombo->setCurrentIndex(values.comPort);
+        // What the user typed comes back as typed; Start reads it then, as it did.
+        if (values.comPort < 0 && !values.typedPort.isEmpty())
+            ComCombo->setEditText(values.typedPort);
         return;
     }
     // An entry beyond the eight is found by its name; one that is gone falls back to "Com 1".
@@ -538,6 +541,8 @@ void frmMain::frmMain_Form_Unload()
     const Twips twips = Twips::forPrimaryScreen();
     ConsoleSettingsValues values;
     values.comPort = selectedPortIndex();
+    if (values.comPort < 0)
+        values.typedPort = ComCombo->currentText().trimmed();
     if (values.comPort >= 8) {
         // "com_port" keeps a value that every version understands.
         values.portName = ComCombo->itemText(values.comPort);

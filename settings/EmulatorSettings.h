@@ -34,6 +34,9 @@ struct EmulatorSettings
     // The selected entry when it lies beyond the eight numbered ports (a system port by its
     // name, or the virtual port); empty otherwise.
     QString portName;
+    // A port name typed into the port list while no entry was selected (a device such as a
+    // socat or tty0tty pseudo-terminal, or an address); empty otherwise.
+    QString typedPort;
     // The network listener's address and port.
     QString tcpAddress = PortChoice::defaultTcpAddress().toString();
     int tcpPort = PortChoice::defaultTcpPort;

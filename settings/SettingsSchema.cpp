@@ -680,6 +680,9 @@ std::vector<Setting> declareSchema()
             QStringLiteral("port_name"),
             [](EmulatorSettings &values) -> QString & { return values.portName; }, false));
     schema.push_back(text(
+            QStringLiteral("typed_port"),
+            [](EmulatorSettings &values) -> QString & { return values.typedPort; }, true));
+    schema.push_back(text(
             QStringLiteral("tcp_address"),
             [](EmulatorSettings &values) -> QString & { return values.tcpAddress; }, true));
     schema.push_back(integer(QStringLiteral("tcp_port"), {}, {},

@@ -94,6 +94,7 @@ private slots:
     void typedPortName();
     void portNameRoundTrip_data();
     void portNameRoundTrip();
+    void typedNameRoundTrip();
     void virtualPortEndToEnd();
     void clientLeavingMidCommandLeavesNothingBehind();
     void networkListenerEndToEnd();
@@ -234,6 +235,35 @@ void PortChoiceTest::portNameRoundTrip()
     window.ComCombo->setCurrentIndex(4);
     window.close();
     QCOMPARE(storedValue("port_name"), QString());
+    QCOMPARE(storedValue("com_port"), QString("4"));
+}
+
+// A name typed into the list (no entry of it) is what the list shows at the next start, and
+// Start opens it as if it had just been typed.
+void PortChoiceTest::typedNameRoundTrip()
+{
+    PseudoTerminal pty;
+    {
+        frmMain window;
+        window.ComCombo->setEditText("  " + pty.slavePath() + " ");
+        window.close();
+    }
+    QCOMPARE(storedValue("typed_port"), pty.slavePath());
+    QCOMPARE(storedValue("com_port"), QString("-1"));
+
+    {
+        frmMain window;
+        QCOMPARE(window.ComCombo->currentText(), pty.slavePath());
+        QCOMPARE(window.selectedPortIndex(), -1);
+        window.StartButton->click();
+        QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+        QCOMPARE(window.Comm->portName(), pty.slavePath());
+        window.StartButton->click();
+        // Back to an entry of the list: the typed name is forgotten.
+        window.ComCombo->setCurrentIndex(4);
+        window.close();
+    }
+    QCOMPARE(storedValue("typed_port"), QString());
     QCOMPARE(storedValue("com_port"), QString("4"));
 }
 
