@@ -12,6 +12,7 @@
 #include "reference/frmTQXcommands.h"
 #include "session/DisplayText.h"
 #include "session/FaultStage.h"
+#include "widgets/ElidedLabel.h"
 #include "widgets/MessageBox.h"
 #include "widgets/ScreenUnits.h"
 
@@ -843,10 +844,11 @@ void frmMain::buildStatusBar()
     // Takes the room the markers and the line's texts leave, rather than pushing over them.
     m_connectionBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_connectionBar, 1);
-    LineTimingText = new QLabel(this);
+    // The line's pace and the faults give way to where clients connect when room is short.
+    LineTimingText = new ElidedLabel(this);
     LineTimingText->hide();
     statusBar()->addPermanentWidget(LineTimingText);
-    FaultsText = new QLabel(this);
+    FaultsText = new ElidedLabel(this);
     FaultsText->hide();
     statusBar()->addPermanentWidget(FaultsText);
     auto makeMarker = [this](ExchangeModel::Kind kind, const QString &toolTip) {
@@ -908,6 +910,7 @@ void frmMain::updateStatusBar()
             || !DiscardedMarker->isHidden();
     // Without clients to tell of, the line's pace, faults and markers are all the bar shows.
     m_connectionBar->setHidden(!m_connectionShown && lineShown);
+    fitConnectionBar();
     const bool shown = m_connectionShown || lineShown;
     if (shown == !statusBar()->isHidden())
         return;
@@ -919,6 +922,33 @@ void frmMain::updateStatusBar()
         statusBar()->hide();
         resize(width(), height() - change);
     }
+}
+
+// Where clients connect keeps the room to show whole, as far as the window's width goes: the
+// line's pace and the faults give way first, down to a few characters each, and the markers keep
+// their room.
+void frmMain::fitConnectionBar()
+{
+    int taken = 0;
+    for (const QWidget *label : {LineTimingText, FaultsText}) {
+        if (!label->isHidden())
+            taken += label->minimumSizeHint().width() + statusBarGap;
+    }
+    for (const QWidget *marker : {BlockedMarker, DiscardedMarker}) {
+        if (!marker->isHidden())
+            taken += marker->sizeHint().width() + statusBarGap;
+    }
+    const int room = width() - taken - statusBarEnds;
+    const int whole = m_connectionBar->sizeHint().width();
+    m_connectionBar->setMinimumWidth(
+            std::max(m_connectionBar->minimumSizeHint().width(), std::min(whole, room)));
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_connectionBar)
+        fitConnectionBar();
 }
 
 void frmMain::chooseLineTiming(LineTiming timing)

@@ -231,6 +231,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildControls();
@@ -249,6 +250,10 @@ private:
     // Shows the status bar while it has something to show: where clients connect, or a line
     // running at its real pace.
     void updateStatusBar();
+    void fitConnectionBar();
+    // Between the status bar's widgets, and its margins with the size grip, in pixels.
+    static constexpr int statusBarGap = 6;
+    static constexpr int statusBarEnds = 24;
     void onPortActivated(int index);
     void onVersionTextChanged();
     void onVersionTextEdited();

@@ -8,6 +8,7 @@
 #include "session/PortNames.h"
 #include "session/VirtualPort.h"
 #include "support/PseudoTerminal.h"
+#include "widgets/ElidedLabel.h"
 #include "widgets/MessageBox.h"
 
 #include <QComboBox>
@@ -25,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
@@ -49,6 +51,7 @@ private slots:
     void tcpDialog();
     void tcpStartErrorNamesAddressAndPort();
     void linkPathKeptWholeOnceAClientConnects();
+    void lineTextsGiveWayToWhereClientsConnect();
     void portSelectedFromOutside_data();
     void portSelectedFromOutside();
 
@@ -317,6 +320,80 @@ void RoughEdgesTest::linkPathKeptWholeOnceAClientConnects()
     window.resize(window.width() + field->fontMetrics().horizontalAdvance(link), window.height());
     QTRY_COMPARE(field->shownText(), link);
     ::close(client);
+    window.StartButton->click();
+}
+
+// The visible children of a widget, left to right, do not overlap.
+bool sideBySide(const QWidget *parent, QString *why)
+{
+    QList<QWidget *> shown;
+    for (QWidget *child : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && child->width() > 0)
+            shown << child;
+    }
+    std::sort(shown.begin(), shown.end(),
+              [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
+    for (qsizetype i = 1; i < shown.size(); ++i) {
+        if (shown.at(i - 1)->geometry().right() >= shown.at(i)->x()) {
+            *why = QStringLiteral("%1 (%2 to %3) runs into %4 at %5")
+                           .arg(shown.at(i - 1)->metaObject()->className())
+                           .arg(shown.at(i - 1)->x())
+                           .arg(shown.at(i - 1)->geometry().right())
+                           .arg(shown.at(i)->metaObject()->className())
+                           .arg(shown.at(i)->x());
+            return false;
+        }
+    }
+    return true;
+}
+
+// With the line at its real pace and a fault on, the status bar holds more than the console's
+// width: the line's texts give way, cut short with their whole text in the tooltip, and nothing
+// is drawn over anything else.
+void RoughEdgesTest::lineTextsGiveWayToWhereClientsConnect()
+{
+    if (!tqx::VirtualPort::isSupported())
+        QSKIP("no pseudo-terminals here");
+    frmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.selectPort(PortChoice::virtualPort());
+    window.StartButton->click();
+    QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+    window.chooseLineTiming(tqx::LineTiming::Real);
+    QString errorText;
+    QVERIFY(window.addFault("delay:250+100@cmd=e", &errorText));
+    QCoreApplication::processEvents();
+
+    auto *bar = window.findChild<tqx::ConnectionBar *>();
+    QVERIFY(bar);
+    QTRY_VERIFY(window.FaultsText->isVisible() && bar->isVisible());
+    QString why;
+    QVERIFY2(sideBySide(window.statusBar(), &why), qPrintable(why));
+    QVERIFY2(sideBySide(bar, &why), qPrintable(why));
+    QVERIFY(window.statusBar()->width() <= window.width());
+    for (QLabel *label : {window.LineTimingText, window.FaultsText}) {
+        auto *elided = qobject_cast<tqx::ElidedLabel *>(label);
+        QVERIFY(elided);
+        const QString shown = elided->shownText();
+        if (shown != label->text()) {
+            QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+            QCOMPARE(label->toolTip(), label->text());
+        }
+    }
+
+    // Given the room, everything shows whole.
+    auto *field = qobject_cast<tqx::PathField *>(window.VirtualLinkText);
+    QVERIFY(field);
+    const QFontMetrics metrics = field->fontMetrics();
+    window.resize(window.width() + metrics.horizontalAdvance(field->text())
+                          + metrics.horizontalAdvance(window.LineTimingText->text())
+                          + metrics.horizontalAdvance(window.FaultsText->text()),
+                  window.height());
+    QTRY_COMPARE(field->shownText(), field->text());
+    QTRY_COMPARE(qobject_cast<tqx::ElidedLabel *>(window.FaultsText)->shownText(),
+                 window.FaultsText->text());
+    QVERIFY2(sideBySide(window.statusBar(), &why), qPrintable(why));
     window.StartButton->click();
 }
 
