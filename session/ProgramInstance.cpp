@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <optional>
+
 namespace tqx {
 
 namespace {
@@ -52,7 +54,16 @@ QString ProgramInstance::fileStem()
 
 QString ProgramInstance::runtimeFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // While $XDG_RUNTIME_DIR is unset (root in a container, a CI job) Qt falls back to a folder
+    // of its own and warns each time it is asked; asked once for each value, it warns once.
+    static std::optional<QByteArray> askedFor;
+    static QString folder;
+    const QByteArray variable = qgetenv("XDG_RUNTIME_DIR");
+    if (askedFor != variable) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        askedFor = variable;
+    }
+    return folder;
 }
 
 QString ProgramInstance::runtimePath(const QString &suffix)

@@ -25,6 +25,7 @@ private slots:
     void virtualPortEndToEndAndSigterm();
     void decodeAddsWhatEachExchangeMeans();
     void lostPortEndsWithFailure();
+    void runtimeFolderFallbackIsSaidOnce();
 
 private:
     void start(QProcess &process, const QStringList &arguments);
@@ -285,6 +286,29 @@ void HeadlessTest::lostPortEndsWithFailure()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("failed"));
+}
+
+// Without $XDG_RUNTIME_DIR (root in a container, a CI job) the link, the lock and the control
+// socket go to Qt's fallback folder in the temporary folder, which is said once on standard error,
+// not once for each file.
+void HeadlessTest::runtimeFolderFallbackIsSaidOnce()
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("TMPDIR", m_runtime->path());
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    process.setProcessEnvironment(environment);
+    process.start(TQX_EXECUTABLE, {"--headless", "--port", "virtual"});
+    QVERIFY(process.waitForStarted());
+    const QString listening = waitForListening(process);
+    QVERIFY2(listening.contains(m_runtime->path() + "/runtime-"), qPrintable(listening));
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(errors.count("XDG_RUNTIME_DIR"), 1);
 }
 
 QTEST_GUILESS_MAIN(HeadlessTest)
