@@ -683,14 +683,15 @@ void frmMain::frmMain_StartButton_Click()
 void frmMain::chooseProfile(Profile profile)
 {
     onVersionTextEdited();
-    (profile == Profile::Full ? FullProfileButton : BasicProfileButton)->setChecked(true);
     Comm->setProfile(profile);
     applyMountSettings();
-    showVersionBox(profile);
+    showProfile(profile);
 }
 
-void frmMain::showVersionBox(Profile profile)
+// The profile's menu entry checked and its version in the box.
+void frmMain::showProfile(Profile profile)
 {
+    (profile == Profile::Full ? FullProfileButton : BasicProfileButton)->setChecked(true);
     VerText->setText(profile == Profile::Full ? m_fullVersion : m_basicVersion);
     VerText->setToolTip(profile == Profile::Full
                                 ? QStringLiteral("The firmware version, such as 4.21 or 4.39.07")
@@ -705,11 +706,10 @@ void frmMain::followSessionSettings()
     m_fullVersion = QString::fromStdString(m_mount.handControl.version);
     const Bytes reply = Comm->versionReply();
     m_basicVersion = QString::fromLatin1(reply.data(), qsizetype(reply.size()));
-    (profile == Profile::Full ? FullProfileButton : BasicProfileButton)->setChecked(true);
     {
         // The session has these already; the box only shows them.
         const QSignalBlocker blocker(VerText);
-        showVersionBox(profile);
+        showProfile(profile);
     }
     (Comm->lineTiming() == LineTiming::Real ? RealTimingButton : FastTimingButton)
             ->setChecked(true);

@@ -204,7 +204,7 @@ public:
     void applyFaults();
     // A switched-on entry in the Faults menu.
     QAction *addFaultEntry(const QString &text);
-    void showVersionBox(Profile profile);
+    void showProfile(Profile profile);
 
     // Every exchange since the last Clear, with its time.
     ExchangeJournal &journal() { return *Comm->journal(); }

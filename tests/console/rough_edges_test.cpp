@@ -56,6 +56,10 @@ private slots:
     void portSelectedFromOutside();
 
 private:
+    // Shows the window and starts it on the virtual port; false, with the messages said, when it
+    // did not start.
+    bool startShownOnVirtualPort(frmMain &window);
+
     std::unique_ptr<QTemporaryDir> m_config;
     QStringList m_messages;
     QStringList m_systemPorts;
@@ -279,6 +283,20 @@ void RoughEdgesTest::tcpStartErrorNamesAddressAndPort()
              qPrintable(m_messages.constFirst()));
 }
 
+bool RoughEdgesTest::startShownOnVirtualPort(frmMain &window)
+{
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        qWarning("the window was never shown");
+        return false;
+    }
+    window.selectPort(PortChoice::virtualPort());
+    window.StartButton->click();
+    if (!window.PortIsOpen)
+        qWarning("%s", qPrintable(m_messages.join('\n')));
+    return window.PortIsOpen;
+}
+
 // Once a client connects, the link stays as it was: whole when there is room, else cut in the
 // middle with both ends in view, and always whole in its text and tooltip.
 void RoughEdgesTest::linkPathKeptWholeOnceAClientConnects()
@@ -286,11 +304,7 @@ void RoughEdgesTest::linkPathKeptWholeOnceAClientConnects()
     if (!tqx::VirtualPort::isSupported())
         QSKIP("no pseudo-terminals here");
     frmMain window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.selectPort(PortChoice::virtualPort());
-    window.StartButton->click();
-    QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+    QVERIFY(startShownOnVirtualPort(window));
     const QString link = window.Comm->publishedLink();
     QVERIFY(!link.isEmpty());
     auto *field = qobject_cast<tqx::PathField *>(window.VirtualLinkText);
@@ -355,11 +369,7 @@ void RoughEdgesTest::lineTextsGiveWayToWhereClientsConnect()
     if (!tqx::VirtualPort::isSupported())
         QSKIP("no pseudo-terminals here");
     frmMain window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.selectPort(PortChoice::virtualPort());
-    window.StartButton->click();
-    QVERIFY2(window.PortIsOpen, qPrintable(m_messages.join('\n')));
+    QVERIFY(startShownOnVirtualPort(window));
     window.chooseLineTiming(tqx::LineTiming::Real);
     QString errorText;
     QVERIFY(window.addFault("delay:250+100@cmd=e", &errorText));
